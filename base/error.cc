@@ -1,0 +1,10 @@
+#include "base/error.h"
+
+namespace bolvarin {
+
+std::string ErrorText(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "Out of memory";
+  return e.what();
+}
+
+}  // namespace bolvarin

@@ -1,0 +1,24 @@
+// Small text helpers shared by every layer.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace bolvarin {
+
+// Removes leading and trailing blanks (the space character only, as the
+// settings and category files define "blank").
+std::string TrimBlanks(std::string_view text);
+
+// Upper-cases ASCII letters; other bytes are left as they are.
+std::string UpperAscii(std::string_view text);
+
+// The full path of a file in a desktop folder: the folder, a separator when
+// the folder does not already end with one ("\" or "/"), then the name. The
+// separator added is the native one of the build.
+std::string JoinDesktopPath(std::string_view folder, std::string_view name);
+
+// The native path separator of the build: '\\' on Windows, '/' elsewhere.
+char NativeSeparator();
+
+}  // namespace bolvarin

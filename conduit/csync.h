@@ -1,0 +1,81 @@
+// CSync: the synchronisation engine. One object lives for exactly one run.
+//
+// SYNCHRONIZE reads the settings, obtains the run's SyncContext, starts the
+// pre-sync program and dispatches on the sync type. SyncStandard walks the
+// databases, opens both sides, synchronises the categories and runs the
+// record procedure of the requested kind. Procedures that do real work catch
+// their own errors, write one log line and return, so the run goes on.
+//
+// The procedures are spread over the folders of what they touch: the record
+// procedures live in conduit/, the category and preference ones in lists/.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "conduit/platform.h"
+
+namespace bolvarin {
+
+class CDtData;
+
+class CSync {
+ public:
+  explicit CSync(Platform& platform);
+  ~CSync();
+  CSync(const CSync&) = delete;
+  CSync& operator=(const CSync&) = delete;
+
+  void SYNCHRONIZE();
+
+ private:
+  // conduit/csync.cc
+  void SyncStandard();
+  void SyncInstall();
+  void SyncBackup();
+  void SyncDoNothing();
+  void SyncSlow();
+  // conduit/open_databases.cc
+  void OpenHandheldDatabase(const std::string& name);
+  void OpenPcStore(bool& created);
+  // conduit/fast_sync.cc
+  void FastSync();
+  // conduit/one_way_copies.cc
+  void CopyToPc();
+  void CopyToHandheld();
+  // lists/category_sync.cc
+  void SyncCategories();
+  // lists/preference_sync.cc
+  void RestorePreference();
+  void SavePreference();
+  void SyncPreference();
+
+  // Objects created on first use, then kept for the run.
+  ConduitServices& Services();
+  PlatformUtility& Utility();
+  CDtData& PcData();
+
+  // Writes a log line: the executable name followed by `text`.
+  void Log(const std::string& text, int32_t a, int32_t b, int32_t c);
+  // The error line of a procedure's handler: name, middle piece, error text.
+  void LogError(const char* middle, const std::exception& error);
+
+  Platform& platform_;
+  // The fields of the engine, in their order.
+  std::shared_ptr<SyncContext> context_;
+  std::shared_ptr<ConduitServices> services_;
+  std::shared_ptr<HXRecordAdapter> adapter_;
+  std::shared_ptr<PlatformUtility> utility_;
+  std::unique_ptr<CDtData> pcData_;
+
+  // The ledger database is handled once per run, however often the run's
+  // database list names it.
+  bool ledgerDone_ = false;
+  // The desktop data file exists but could not be read: its records are not
+  // synchronised in this run.
+  bool pcStoreUnreadable_ = false;
+};
+
+}  // namespace bolvarin

@@ -1,0 +1,112 @@
+// The simulated handheld's state: its databases and preferences.
+//
+// A Device is what a real handheld holds for the sync manager: databases of
+// records (in the device's record order) with 16 category slots each, and
+// application preferences. Its image is a JSON document
+// ("syncbolvarin-handheld/1"), which is also what `handheld export` prints
+// and `handheld import` reads, so runs in a row behave like one device.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/tagged_value.h"
+
+namespace bolvarin::handheld {
+
+inline constexpr char kImageFormat[] = "syncbolvarin-handheld/1";
+
+// Attribute bits the device sets on its records.
+inline constexpr int32_t kAttrDeleted = 0x80;
+inline constexpr int32_t kAttrDirty = 0x40;
+inline constexpr int32_t kAttrArchived = 0x08;
+
+// A corrupt image, an unknown format version, or a file that cannot be read
+// or written: the message names the file and the place.
+class ImageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Record {
+  int32_t id = 0;
+  int32_t category = 0;
+  int32_t attributes = 0;
+  Bytes data;
+};
+
+struct Category {
+  std::string name;
+  int32_t id = 0;
+  bool dirty = false;
+};
+
+struct Database {
+  std::string name;
+  std::string creator;
+  std::string type;
+  std::array<Category, 16> categories{};
+  // The last value the conduit gave LastIndex, when it gave one (kept for
+  // inspection; it does not change the slots).
+  std::optional<int32_t> lastIndex;
+
+  // Records in the device's record order. Lookups by identifier are served
+  // by an index; removals are cheap and keep the order.
+  size_t RecordCount() const;
+  const Record* Find(int32_t id) const;
+  Record* Find(int32_t id);
+  // Appends a record; an identifier 0 gets a new unique identifier, which is
+  // returned. An identifier in use is an error.
+  int32_t Append(Record record);
+  bool Remove(int32_t id);
+  void RemoveAll();
+  // Removes the records whose attributes have the deleted bit.
+  void PurgeDeleted();
+  // Records in order (compacts removed slots first).
+  const std::vector<Record>& Records() const;
+  int32_t NewId();
+
+ private:
+  void Compact() const;
+  mutable std::vector<Record> records_;
+  mutable std::vector<bool> removed_;
+  mutable size_t removedCount_ = 0;
+  mutable std::unordered_map<int32_t, size_t> index_;
+  int32_t nextId_ = 0;
+};
+
+struct Preference {
+  std::string creator;
+  int32_t number = 0;
+  int32_t version = 0;
+  Bytes data;
+};
+
+class Device {
+ public:
+  std::vector<Database> databases;
+  std::vector<Preference> preferences;
+
+  Database* FindDatabase(const std::string& name);
+  Preference* FindPreference(const std::string& creator, int32_t number);
+
+  // Parses an image; `source` names it in error messages.
+  static Device FromJson(const std::string& text, const std::string& source);
+  std::string ToJson() const;
+
+  // Loads an image file; raises ImageError naming the file.
+  static Device Load(const std::string& path);
+  // Writes the image atomically (a temporary file renamed over the old one).
+  void Save(const std::string& path) const;
+};
+
+// Packs a four-character code ("Bolv") into the platform's 32-bit form.
+int32_t PackCode(const std::string& code);
+std::string UnpackCode(int32_t code);
+
+}  // namespace bolvarin::handheld

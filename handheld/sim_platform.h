@@ -1,0 +1,66 @@
+// The simulated platform library: the Platform objects the conduit calls,
+// working on a Device in memory.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conduit/platform.h"
+#include "handheld/device.h"
+
+namespace bolvarin::handheld {
+
+// The run the sync manager asks for.
+struct RunRequest {
+  int32_t syncType = 0;
+  std::string desktopPath;
+  std::string desktopFileName = "MaBolvarin.txt";
+  std::vector<std::string> databases{"MaBolvarin Data"};
+  int32_t creatorCode = PackCode("Bolv");
+  int32_t typeCode = PackCode("Data");
+};
+
+struct LogEntry {
+  std::string text;
+  int32_t a, b, c;
+};
+
+class SimPlatform : public Platform {
+ public:
+  using LogSink = std::function<void(const LogEntry&)>;
+
+  SimPlatform(Device& device, RunRequest run, LogSink sink = {});
+
+  std::shared_ptr<PlatformSystem> NewPlatformSystem() override;
+  std::shared_ptr<ConduitServices> NewConduitServices() override;
+  std::shared_ptr<PlatformUtility> NewPlatformUtility() override;
+
+  Device& device() { return device_; }
+  RunRequest& run() { return run_; }
+  // Every log line written during the run, in order.
+  const std::vector<LogEntry>& log() const { return log_; }
+  // A journal of the calls made on category objects, e.g. "ResetDirtyFlags",
+  // "Commit", "LastIndex -1", "Name 3", "ID 3", "Dirty 3" (writes only).
+  const std::vector<std::string>& categoryCalls() const { return categoryCalls_; }
+
+  // Fault injection for tests: make the named operation raise a platform
+  // error ("OpenDatabase", "CreateDatabase", "ReadPreference",
+  // "WritePreference", "GetSyncContext").
+  void FailOperation(const std::string& operation) { failing_.push_back(operation); }
+  bool ShouldFail(const std::string& operation) const;
+  void AddLog(const LogEntry& entry);
+  void NoteCategoryCall(std::string call) { categoryCalls_.push_back(std::move(call)); }
+
+ private:
+  Device& device_;
+  RunRequest run_;
+  LogSink sink_;
+  std::vector<LogEntry> log_;
+  std::vector<std::string> categoryCalls_;
+  std::vector<std::string> failing_;
+};
+
+}  // namespace bolvarin::handheld

@@ -1,0 +1,47 @@
+// The handheld application's three preference lists (modes, types,
+// descriptions): the preference block, its parser and builder, and the
+// desktop files "mode.txt", "type.txt" and "desc.txt".
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/desktop_records.h"
+
+namespace bolvarin {
+
+// The working lists; only Texte of each entry is used.
+extern std::vector<colEnregistrement> ModeList;
+extern std::vector<colEnregistrement> TypeList;
+extern std::vector<colEnregistrement> DescList;
+
+inline constexpr size_t kPreferenceHeaderSize = 24;
+inline constexpr int kPreferenceNumber = 0;
+
+struct PreferenceFile {
+  const char* readName;    // looked up without regard to case
+  const char* createName;  // the name a new file gets
+  int maxLines;            // lines read at most
+  size_t maxChars;         // characters kept per entry when the file is written
+};
+inline constexpr PreferenceFile kModeFile{"mode.txt", "Mode.txt", 30, 30};
+inline constexpr PreferenceFile kTypeFile{"type.txt", "Type.txt", 62, 30};
+inline constexpr PreferenceFile kDescFile{"desc.txt", "Desc.txt", 64, 80};
+inline constexpr int kMaxTypeEntries = 63;
+
+// Empties the three lists and fills them from a block (text of one character
+// per byte). Raises an error when an entry has no ending 0. With
+// yieldPerEntry, lets the host process pending messages after each entry or
+// list end.
+void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry);
+
+// The header followed by the three lists, each entry and each list ended by
+// a 0; a type list of 63 entries gets no ending 0 so the block parses back
+// the same. The final 0 byte is appended too.
+std::string BuildPreferenceBlock(std::string_view header,
+                                 const std::vector<std::string>& modes,
+                                 const std::vector<std::string>& types,
+                                 const std::vector<std::string>& descriptions);
+
+}  // namespace bolvarin

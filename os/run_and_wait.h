@@ -1,0 +1,23 @@
+// Starting a program and waiting for its end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bolvarin {
+
+// Starts the program of `command` (a command line as the user typed it) and
+// returns when it has ended: true when it was started and has ended, false
+// when it could not be started. When `fileArgument` is not empty it is passed
+// as one more argument, whole, even when it contains blanks. Yields to the
+// host while waiting, without busy polling.
+bool RunAndWait(const std::string& command, const std::string& fileArgument = {});
+
+// The words of a command line as a POSIX shell splits them: blanks separate
+// words; single quotes keep everything up to the next single quote; double
+// quotes keep everything but a backslash escape of " \ $ `; a backslash
+// outside quotes keeps the next character. No expansion of any kind. Raises
+// an error naming the problem for an unterminated quote.
+std::vector<std::string> SplitCommandLine(const std::string& command);
+
+}  // namespace bolvarin

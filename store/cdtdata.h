@@ -1,0 +1,73 @@
+// CDtData: the desktop side of the ledger records.
+//
+// Shaped like the handheld's record adapter so the engine reads and writes
+// desktop records the way it does handheld ones. The records live in
+// DesktopRecords between opening and release; the data file (one line per
+// record, CR LF after each) is read at opening and replaced at release, after
+// which the user's "postsync" program runs with the file's full path.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/date_time.h"
+#include "base/tagged_value.h"
+
+namespace bolvarin {
+
+class CDtCategories;
+class Platform;
+class PlatformUtility;
+
+// The date of a desktop line (field 3). Raises an error naming the field
+// when the line has fewer than four fields or field 3 is no date.
+DateTime LineDate(const std::string& line);
+
+class CDtData {
+ public:
+  explicit CDtData(Platform& platform);
+  // Release: replaces the data file with the list's lines and runs
+  // "postsync". Nothing is written when no folder was ever given, or when
+  // the file existed but could not be read (it is then left as it was).
+  ~CDtData();
+  CDtData(const CDtData&) = delete;
+  CDtData& operator=(const CDtData&) = delete;
+
+  // Loads the data file into DesktopRecords, after what is already there.
+  // False when the file is missing or cannot be read; for an unreadable file
+  // nothing of it stays in the list and OpenFailure() says where and why.
+  bool OpenDatabase(const std::string& pPath, const std::string& pName);
+  // Replaces any file of that name by an empty one. False when it cannot.
+  bool CreateDatabase(const std::string& pPath, const std::string& pName);
+
+  Bytes ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,
+                    int32_t& eAttributes);
+  void WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
+                   const Bytes& data);
+  void RemoveAllDeletedRecords();
+  void RemoveAllRecords();
+  int32_t RecordCount() const;
+  std::shared_ptr<CDtCategories> Categories();
+
+  // Why the last OpenDatabase failed: empty when it succeeded or the file
+  // was merely missing; otherwise the file, the line number and the reason.
+  const std::string& OpenFailure() const { return openFailure_; }
+  bool FileMissing() const { return fileMissing_; }
+  const std::string& DataFile() const { return dataFile_; }
+
+ private:
+  PlatformUtility& Converter();
+  void SetLocation(const std::string& pPath, const std::string& pName);
+
+  Platform& platform_;
+  std::shared_ptr<PlatformUtility> converter_;
+  std::string folder_;
+  std::string fileName_;
+  std::string dataFile_;
+  std::string openFailure_;
+  bool fileMissing_ = false;
+  bool keepFile_ = false;  // the file could not be read: never replace it
+};
+
+}  // namespace bolvarin

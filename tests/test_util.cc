@@ -1,0 +1,122 @@
+#include "tests/test_util.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace bolvarin::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string tmpl = (fs::temp_directory_path() / "syncbolvarin-test-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error("cannot write " + path);
+  out << contents;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec);
+}
+
+namespace {
+std::string Drain(int fd) {
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  return out;
+}
+}  // namespace
+
+HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  TempDir capture;
+  std::string outPath = capture.File("out"), errPath = capture.File("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+
+  std::vector<std::string> argStrings{BOLVARIN_HOST_BINARY};
+  argStrings.insert(argStrings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argStrings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) envStrings.emplace_back(*e);
+  envStrings.insert(envStrings.end(), env.begin(), env.end());
+  std::vector<char*> envp;
+  for (auto& e : envStrings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  pid_t pid;
+  HostResult result;
+  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) throw std::runtime_error("cannot start " + argStrings[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  int fd = open(outPath.c_str(), O_RDONLY);
+  result.out = Drain(fd);
+  close(fd);
+  fd = open(errPath.c_str(), O_RDONLY);
+  result.err = Drain(fd);
+  close(fd);
+  return result;
+}
+
+std::vector<unsigned char> Hex(const std::string& text) {
+  std::vector<unsigned char> out;
+  int pending = -1;
+  for (char c : text) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else continue;
+    if (pending < 0) {
+      pending = v;
+    } else {
+      out.push_back(static_cast<unsigned char>(pending * 16 + v));
+      pending = -1;
+    }
+  }
+  return out;
+}
+
+}  // namespace bolvarin::testing

@@ -1,0 +1,42 @@
+// Helpers shared by the tests: temporary folders, files, running the host.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace bolvarin::testing {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+bool Exists(const std::string& path);
+
+// Runs the syncbolvarin binary with the arguments (no shell involved) and
+// collects its standard output, standard error and exit status. `env` adds
+// NAME=VALUE entries to the environment.
+struct HostResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+
+// Parses hex ("C7 99 0E 1E" or "C7990E1E") into bytes.
+std::vector<unsigned char> Hex(const std::string& text);
+
+}  // namespace bolvarin::testing
