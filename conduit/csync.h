@@ -54,8 +54,15 @@ class CSync {
 
   // Objects created on first use, then kept for the run.
   ConduitServices& Services();
+  // The open handheld database; raises an object-required error when
+  // opening and creating it both failed.
+  HXRecordAdapter& Adapter();
   PlatformUtility& Utility();
   CDtData& PcData();
+
+  // A desktop record new to the handheld (identifier 0) received `id`:
+  // field 0 of its line, its ID and its date are brought in step.
+  void WriteBackIdentifier(int32_t position, const TaggedValue& id);
 
   // Writes a log line: the executable name followed by `text`.
   void Log(const std::string& text, int32_t a, int32_t b, int32_t c);
