@@ -28,7 +28,7 @@ void AddCodecCommand(CLI::App& app);     // host/cmd_codec.cc
 // option); otherwise the default settings file is used.
 void UseSettingsFile(const std::string& path);
 
-// The bundled sample handheld image.
-std::string SampleImagePath();
+// The bundled sample handheld image (JSON), built into the binary.
+const char* SampleImageJson();
 
 }  // namespace bolvarin::host

@@ -1,0 +1,151 @@
+#include "conduit/csync.h"
+
+#include "base/error.h"
+#include "base/host_events.h"
+#include "base/text.h"
+#include "conduit/conduit_info.h"
+#include "conduit/mod_public.h"
+#include "config/settings.h"
+#include "os/run_and_wait.h"
+#include "store/cdtdata.h"
+
+namespace bolvarin {
+
+CSync::CSync(Platform& platform) : platform_(platform) {}
+
+// Members go in reverse order of declaration: the desktop store first, so its
+// release (which writes the data file) happens while the run's objects live.
+CSync::~CSync() = default;
+
+void CSync::SYNCHRONIZE() {
+  DeleteDefinitively = UpperAscii(GetRegValue(kSettingsKey, "DEFINITIF")) == "OUI";
+
+  {
+    // The PlatformSystem object is needed only to reach the run's context.
+    std::shared_ptr<PlatformSystem> system = platform_.NewPlatformSystem();
+    context_ = system->GetSyncContext();
+  }
+  if (!context_) Raise(err::kObjectRequired, "The platform returned no synchronisation context");
+
+  std::string presync = GetRegValue(kSettingsKey, "presync");
+  if (!TrimBlanks(presync).empty()) {
+    std::string path = context_->DesktopPath();
+    std::string name = context_->DesktopFileName();
+    // The data file's path travels as one argument, blanks and all. A program
+    // that cannot be started is not reported: the run goes on.
+    RunAndWait(presync, JoinDesktopPath(path, name));
+  }
+
+  ProcessPendingMessages();
+
+  switch (context_->SyncTypeCode()) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+      SyncStandard();
+      break;
+    case 4:
+    case 7:
+      SyncInstall();
+      break;
+    case 5:
+      SyncBackup();
+      break;
+    case 6:
+      SyncDoNothing();
+      break;
+    default:
+      break;  // an unknown kind of run ends silently
+  }
+}
+
+void CSync::SyncStandard() {
+  try {
+    Log(" " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+            std::to_string(kVersionRevision),
+        -1, 0, 0);
+
+    const int16_t count = context_->DatabaseCount();
+    for (int16_t index = 0; index < count; ++index) {
+      std::vector<std::string> names = context_->DatabaseNames();
+      if (index < 0 || static_cast<size_t>(index) >= names.size()) {
+        Raise(err::kSubscriptOutOfRange,
+              "Database " + std::to_string(index) + " is not in the run's database list (" +
+                  std::to_string(names.size()) + " names for a count of " + std::to_string(count) +
+                  ")");
+      }
+      // Every entry opens the ledger database; a second pass over it would
+      // load the desktop file into the record list again and double it.
+      if (ledgerDone_) continue;
+      ledgerDone_ = true;
+
+      OpenHandheldDatabase(names[static_cast<size_t>(index)]);
+      bool created = false;
+      OpenPcStore(created);
+      SyncCategories();
+
+      if (pcStoreUnreadable_) continue;  // already logged by OpenPcStore
+      switch (context_->SyncTypeCode()) {
+        case 0:
+          FastSync();
+          break;
+        case 1:
+          SyncSlow();
+          break;
+        case 2:
+          CopyToPc();
+          break;
+        case 3:
+          CopyToHandheld();
+          break;
+        default:
+          break;
+      }
+    }
+
+    Services().AddLogEntry(std::string("Ok ") + kExeName + "\n", -1, 0, -1);
+  } catch (const std::exception& e) {
+    LogError(" - SuncStandard - ", e);
+  }
+}
+
+void CSync::SyncInstall() { Log(" - Sync configured to Install", -1, -1, 0); }
+void CSync::SyncBackup() { Log(" - Sync configured to Backup", -1, -1, 0); }
+void CSync::SyncDoNothing() { Log(" - Sync configured to Do Nothing", -1, -1, 0); }
+void CSync::SyncSlow() { Log(" - Sync configured to Slow Sync", -1, -1, 0); }
+
+ConduitServices& CSync::Services() {
+  if (!services_) services_ = platform_.NewConduitServices();
+  if (!services_) Raise(err::kObjectRequired, "The platform returned no ConduitServices object");
+  return *services_;
+}
+
+PlatformUtility& CSync::Utility() {
+  if (!utility_) utility_ = platform_.NewPlatformUtility();
+  if (!utility_) Raise(err::kObjectRequired, "The platform returned no PlatformUtility object");
+  return *utility_;
+}
+
+HXRecordAdapter& CSync::Adapter() {
+  if (!adapter_) {
+    Raise(err::kObjectRequired, std::string("The handheld database \"") + kLedgerDatabase +
+                                    "\" could not be opened or created");
+  }
+  return *adapter_;
+}
+
+CDtData& CSync::PcData() {
+  if (!pcData_) pcData_ = std::make_unique<CDtData>(platform_);
+  return *pcData_;
+}
+
+void CSync::Log(const std::string& text, int32_t a, int32_t b, int32_t c) {
+  Services().AddLogEntry(kExeName + text, a, b, c);
+}
+
+void CSync::LogError(const char* middle, const std::exception& error) {
+  Log(middle + ErrorText(error), -1, -1, 0);
+}
+
+}  // namespace bolvarin

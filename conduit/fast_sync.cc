@@ -1,0 +1,108 @@
+// Two-way record synchronisation (fast sync) and the identifier write-back
+// shared with the copy to the handheld.
+#include <vector>
+
+#include "base/error.h"
+#include "base/host_events.h"
+#include "conduit/csync.h"
+#include "conduit/mod_public.h"
+#include "store/cdtdata.h"
+#include "store/desktop_records.h"
+
+namespace bolvarin {
+
+namespace {
+constexpr int32_t kChanged = 0x40;
+constexpr int32_t kDeleted = 0x80;
+constexpr int32_t kDeletedChanged = 0xC0;
+constexpr int32_t kNotWritten = 0x88;  // deleted or archived: stays off the handheld
+}  // namespace
+
+void CSync::WriteBackIdentifier(int32_t position, const TaggedValue& id) {
+  RecordList& list = DesktopRecords();
+  const colEnregistrement& entry = list.Item(position);
+  if (entry.ID != 0) return;
+  // Field 0 is replaced whole: a hand-written "00" or " 0" must not leave
+  // stray characters in front of the new identifier.
+  const size_t separator = entry.Texte.find(';');
+  colEnregistrement updated;
+  updated.ID = id.AsInt32();
+  updated.Texte = std::to_string(updated.ID) +
+                  (separator == std::string::npos ? std::string() : entry.Texte.substr(separator));
+  updated.lDate = LineDate(updated.Texte);
+  list.Set(position, std::move(updated));
+}
+
+void CSync::FastSync() {
+  // The preference lists merge first and catch their own errors.
+  SyncPreference();
+
+  try {
+    // Pass 1: what changed on the handheld comes to the desktop. A record
+    // changed on both sides takes the handheld's version.
+    HXRecordAdapter& adapter = Adapter();
+    adapter.SetReadPosition(0);
+    int32_t n = 0;
+    TaggedValue id;
+    int32_t category = 0;
+    int32_t attributes = 0;
+    Bytes data = adapter.ReadNext(n, id, category, attributes);
+    n = 1;
+    while (!adapter.AtEnd()) {
+      if (attributes == kChanged || attributes == kDeletedChanged || attributes == kDeleted) {
+        PcData().WriteRecord(id, category, attributes, data);
+      }
+      id.Clear();
+      data = adapter.ReadNext(n, id, category, attributes);
+      ++n;
+    }
+
+    SortRecordsByDate();
+
+    // Pass 2: every live desktop record goes to the handheld, clean. Entries
+    // deleted on the desktop leave both sides; they are marked during the walk
+    // and dropped in one pass afterwards, which gives the same list as
+    // removing each on the spot without shifting the list once per removal.
+    RecordList& list = DesktopRecords();
+    const int32_t count = list.Count();
+    std::vector<bool> removed(static_cast<size_t>(count) + 1, false);
+    bool anyRemoved = false;
+    auto dropRemoved = [&] {
+      if (!anyRemoved) return;
+      list.RemoveIf([&](const colEnregistrement&, int32_t position) {
+        return removed[static_cast<size_t>(position)];
+      });
+      anyRemoved = false;
+    };
+    try {
+      for (int32_t i = 0; i < count; ++i) {
+        id.Clear();
+        data = PcData().ReadByIndex(i, id, category, attributes);
+        ProcessPendingMessages();
+        if ((attributes & kNotWritten) != 0) {
+          if (attributes == kDeleted) {
+            // A line the handheld never numbered has nothing to remove there.
+            if (id.AsInt32() != 0) adapter.RemoveRecord(id);
+            removed[static_cast<size_t>(i) + 1] = true;
+            anyRemoved = true;
+          }
+          continue;
+        }
+        if (id.AsInt32() == 0) id = TaggedValue::Int32(0);
+        adapter.WriteRecord(id, category, 0, data);
+        WriteBackIdentifier(i + 1, id);
+      }
+    } catch (...) {
+      dropRemoved();  // what was removed on the handheld leaves the desktop too
+      throw;
+    }
+    dropRemoved();
+
+    adapter.RemoveSet(1, 255);
+    Log(" - Sync configured to Fast Sync", -1, -1, 0);
+  } catch (const std::exception& e) {
+    LogError(" - FastSync - ", e);
+  }
+}
+
+}  // namespace bolvarin

@@ -1,0 +1,59 @@
+// Opening both sides of the ledger before its categories and records move.
+#include "base/error.h"
+#include "conduit/conduit_info.h"
+#include "conduit/csync.h"
+#include "store/cdtdata.h"
+
+namespace bolvarin {
+
+void CSync::OpenHandheldDatabase(const std::string& /*name*/) {
+  // Every entry of the run's list opens the ledger database, whatever its
+  // name. Each step that fails is skipped: a missing adapter is reported by
+  // the first procedure that needs it.
+  bool opened = false;
+  try {
+    adapter_ = Services().OpenDatabase(kLedgerDatabase, kRecordAdapterProgId, kDatabaseMode);
+    opened = true;
+  } catch (const std::exception&) {
+  }
+  if (opened) return;
+
+  // First synchronisation: the database does not exist yet on the handheld.
+  std::string creator;
+  std::string type;
+  try {
+    creator = Utility().CodeToText(context_->CreatorCode(), -1);
+  } catch (const std::exception&) {
+  }
+  try {
+    type = Utility().CodeToText(context_->TypeCode(), -1);
+  } catch (const std::exception&) {
+  }
+  try {
+    adapter_ =
+        Services().CreateDatabase(kLedgerDatabase, kRecordAdapterProgId, TaggedValue::Text(creator),
+                                  TaggedValue::Text(type), kDatabaseMode, 0, 1, 0);
+  } catch (const std::exception&) {
+  }
+}
+
+void CSync::OpenPcStore(bool& created) {
+  created = false;
+  std::string path = context_->DesktopPath();
+  std::string name = context_->DesktopFileName();
+  CDtData& store = PcData();
+  if (store.OpenDatabase(path, name)) return;
+
+  if (!store.FileMissing()) {
+    // The file is there but does not read as ledger lines. It is left exactly
+    // as it is (the store will not replace it) and its records sit this run out.
+    pcStoreUnreadable_ = true;
+    Log(" - OpenPcStore - " + store.OpenFailure() +
+            "; the file is left unchanged and its records are not synchronised",
+        -1, -1, 0);
+    return;
+  }
+  created = store.CreateDatabase(context_->DesktopPath(), context_->DesktopFileName());
+}
+
+}  // namespace bolvarin

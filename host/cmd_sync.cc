@@ -1,0 +1,181 @@
+// syncbolvarin sync and demo: one synchronisation run, as the sync manager
+// would start it, on a simulated handheld kept in an image file.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "base/host_events.h"
+#include "conduit/cnotify.h"
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+#include "host/commands.h"
+
+namespace bolvarin::host {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SyncOptions {
+  std::string image;
+  std::string desktop;
+  std::string file = "MaBolvarin.txt";
+  std::string type = "fast";
+  std::vector<std::string> databases;
+  bool noDatabase = false;
+  std::string settings;
+};
+
+int32_t ParseSyncType(const std::string& text) {
+  static const std::map<std::string, int32_t> kNames = {
+      {"fast", 0},    {"slow", 1},   {"hh2pc", 2},   {"pc2hh", 3},
+      {"install", 4}, {"backup", 5}, {"nothing", 6},
+  };
+  if (auto it = kNames.find(text); it != kNames.end()) return it->second;
+  try {
+    size_t used = 0;
+    long value = std::stol(text, &used);
+    if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX) {
+      return static_cast<int32_t>(value);
+    }
+  } catch (const std::exception&) {
+  }
+  throw CommandError("--type: \"" + text +
+                     "\" is neither a sync type code nor one of fast, slow, hh2pc, pc2hh, "
+                     "install, backup, nothing");
+}
+
+// Shows that the run is alive on a terminal; stays quiet in pipes and tests.
+class Progress {
+ public:
+  Progress() : tty_(isatty(2) != 0) {
+    if (tty_) {
+      previous_ = SetPendingMessagesHandler([this] {
+        if (++ticks_ % 5000 == 0)
+          std::cerr << "\rsyncbolvarin: working... " << ticks_ << std::flush;
+      });
+    }
+  }
+  ~Progress() {
+    if (tty_) {
+      SetPendingMessagesHandler(previous_);
+      if (ticks_ >= 5000) std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;
+    }
+  }
+
+ private:
+  bool tty_;
+  long ticks_ = 0;
+  std::function<void()> previous_;
+};
+
+handheld::Device LoadOrCreate(const std::string& image, const char* seedJson) {
+  if (fs::exists(image)) return handheld::Device::Load(image);
+  if (seedJson != nullptr) return handheld::Device::FromJson(seedJson, "the bundled sample image");
+  handheld::Device device;
+  std::cerr << "syncbolvarin: " << image << " does not exist; starting with an empty handheld\n";
+  return device;
+}
+
+void RunSync(const SyncOptions& options, const char* seedJson) {
+  UseSettingsFile(options.settings);
+
+  handheld::RunRequest run;
+  run.syncType = ParseSyncType(options.type);
+  run.desktopPath = options.desktop;
+  run.desktopFileName = options.file;
+  if (options.noDatabase) {
+    run.databases.clear();
+  } else if (!options.databases.empty()) {
+    run.databases = options.databases;
+  }
+
+  std::error_code ec;
+  fs::create_directories(options.desktop, ec);
+  if (!fs::is_directory(options.desktop)) {
+    throw CommandError("--desktop: cannot use \"" + options.desktop + "\" as a folder");
+  }
+
+  handheld::Device device = LoadOrCreate(options.image, seedJson);
+  handheld::SimPlatform platform(device, run, [](const handheld::LogEntry& entry) {
+    std::cout << entry.text;
+    if (entry.text.empty() || entry.text.back() != '\n') std::cout << '\n';
+    std::cout.flush();
+  });
+
+  std::string failure;
+  {
+    Progress progress;
+    CNotify notify(platform);
+    try {
+      notify.BeginProcess();
+    } catch (const ConduitError& e) {
+      failure =
+          "the run failed: " + e.description() + " (error " + std::to_string(e.number()) + ")";
+    }
+  }
+  // What the conduit changed on the handheld is kept even when the run failed
+  // part-way, as a real device would keep it.
+  device.Save(options.image);
+  if (!failure.empty()) throw CommandError(failure);
+}
+
+void AddSyncOptions(CLI::App* cmd, SyncOptions& o) {
+  cmd->add_option("--file", o.file, "Name of the desktop data file")->capture_default_str();
+  cmd->add_option("--type", o.type,
+                  "Sync type: a code (0..7) or fast, slow, hh2pc, pc2hh, install, backup, nothing")
+      ->capture_default_str();
+  cmd->add_option("--database", o.databases,
+                  "A database name of the run's list (repeatable; default \"MaBolvarin Data\")");
+  cmd->add_flag("--no-database", o.noDatabase, "Run with an empty database list");
+  cmd->add_option("--settings", o.settings, "Settings file (default: the user's settings file)");
+}
+
+}  // namespace
+
+void AddSyncCommand(CLI::App& app) {
+  auto options = std::make_shared<SyncOptions>();
+  auto* sync = app.add_subcommand("sync", "Run one synchronisation on a handheld image");
+  sync->add_option("--handheld", options->image, "Handheld image file (created when missing)")
+      ->required();
+  sync->add_option("--desktop", options->desktop, "Desktop folder of the data files")->required();
+  AddSyncOptions(sync, *options);
+  sync->callback([options] { RunSync(*options, nullptr); });
+
+  auto demo = std::make_shared<SyncOptions>();
+  demo->databases.clear();
+  auto* demoCmd = app.add_subcommand(
+      "demo", "Synchronise the bundled sample handheld with a desktop folder and show the result");
+  auto folder = std::make_shared<std::string>("syncbolvarin-demo");
+  demoCmd->add_option("DIR", *folder, "Working folder (handheld.json and desktop/ inside)")
+      ->capture_default_str();
+  AddSyncOptions(demoCmd, *demo);
+  demoCmd->callback([demo, folder] {
+    fs::create_directories(*folder);
+    demo->image = (fs::path(*folder) / "handheld.json").string();
+    demo->desktop = (fs::path(*folder) / "desktop").string() + "/";
+    if (demo->settings.empty()) demo->settings = (fs::path(*folder) / "settings").string();
+    std::cerr << "syncbolvarin: handheld " << demo->image << ", desktop " << demo->desktop << "\n";
+    RunSync(*demo, SampleImageJson());
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(demo->desktop)) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+      std::cout << "\n== " << path.filename().string() << " ==\n";
+      std::ifstream in(path, std::ios::binary);
+      std::string line;
+      while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::cout << line << "\n";
+      }
+    }
+  });
+}
+
+}  // namespace bolvarin::host

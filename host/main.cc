@@ -1,0 +1,44 @@
+// syncbolvarin: plays the sync manager on Linux so the conduit runs, is
+// tested and is useful without Windows.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "base/error.h"
+#include "handheld/device.h"
+#include "host/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "syncbolvarin: keeps the handheld ledger \"MaBolvarin Data\" in step with desktop "
+      "text files, playing the sync manager on a simulated handheld.",
+      "syncbolvarin"};
+  app.require_subcommand(1);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("syncbolvarin: ") + e.what() + " (see --help)\n";
+  });
+
+  bolvarin::host::AddSyncCommand(app);
+  bolvarin::host::AddInfoCommand(app);
+  bolvarin::host::AddSettingsCommand(app);
+  bolvarin::host::AddHandheldCommand(app);
+  bolvarin::host::AddCodecCommand(app);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  } catch (const bolvarin::host::CommandError& e) {
+    std::cerr << "syncbolvarin: " << e.what() << "\n";
+    return 1;
+  } catch (const bolvarin::handheld::ImageError& e) {
+    std::cerr << "syncbolvarin: " << e.what() << "\n";
+    return 1;
+  } catch (const bolvarin::ConduitError& e) {
+    std::cerr << "syncbolvarin: " << e.description() << " (error " << e.number() << ")\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "syncbolvarin: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
