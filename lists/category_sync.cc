@@ -1,13 +1,112 @@
+// CSync::SyncCategories: brings the handheld's 16 category slots and the
+// desktop table into line in the direction the run asks for.
+#include <memory>
+
 #include "base/error.h"
 #include "conduit/csync.h"
+#include "lists/cdtcategories.h"
+#include "store/cdtdata.h"
 
 namespace bolvarin {
 
+namespace {
+
+constexpr const char kMiddle[] = " - SyncCategories - ";
+
+// The handheld gives identifiers as 32-bit numbers; the desktop slot holds
+// one byte.
+uint8_t SlotIdentifier(int32_t id, int slot) {
+  if (id < 0 || id > 255) {
+    Raise(err::kOverflow, "handheld category slot " + std::to_string(slot) + ": identifier " +
+                              std::to_string(id) + " is outside 0 to 255");
+  }
+  return static_cast<uint8_t>(id);
+}
+
+void CopySlotToDesktop(HandheldCategories& handheld, CDtCategories& desktop, int slot) {
+  int16_t index = static_cast<int16_t>(slot);
+  desktop.SetName(index, handheld.Name(slot));
+  desktop.SetID(index, SlotIdentifier(handheld.ID(slot), slot));
+  desktop.SetDirty(index, handheld.Dirty(slot));
+}
+
+// Slots changed on the handheld go to the desktop; the others stay as they are.
+void HandheldToDesktopPass(HandheldCategories& handheld, CDtCategories& desktop) {
+  for (int slot = 0; slot < kCategorySlots; ++slot) {
+    if (handheld.Dirty(slot)) CopySlotToDesktop(handheld, desktop, slot);
+  }
+}
+
+void FullCopyToDesktop(HandheldCategories& handheld, CDtCategories& desktop) {
+  for (int slot = 0; slot < kCategorySlots; ++slot) CopySlotToDesktop(handheld, desktop, slot);
+}
+
+// The desktop's leading run of changed slots goes to the handheld; the first
+// clean slot ends it.
+void DesktopToHandheldPass(HandheldCategories& handheld, const CDtCategories& desktop) {
+  handheld.ResetDirtyFlags();
+  handheld.Commit();
+  int copied = 0;
+  for (int slot = 0; slot < kCategorySlots; ++slot) {
+    int16_t index = static_cast<int16_t>(slot);
+    if (!desktop.Dirty(index)) break;
+    handheld.SetName(slot, desktop.Name(index));
+    handheld.SetID(slot, desktop.ID(index));
+    handheld.SetDirty(slot, desktop.Dirty(index));
+    ++copied;
+  }
+  handheld.SetLastIndex(copied - 1);
+  handheld.Commit();
+}
+
+}  // namespace
+
 void CSync::SyncCategories() {
+  std::shared_ptr<HandheldCategories> handheld;
+  std::shared_ptr<CDtCategories> desktop;
   try {
-    Raise(err::kPlatform, "SyncCategories is not built yet");
+    if (!adapter_) Raise(err::kObjectRequired, "the handheld database is not open");
+    handheld = adapter_->Categories();
+    if (!handheld) Raise(err::kObjectRequired, "the handheld database has no category list");
+    desktop = PcData().Categories();
+    int32_t syncType = context_->SyncTypeCode();
+
+    // A category file that is there but cannot be read is left exactly as
+    // it is, and neither side's categories change in this run: merging
+    // against the fallback table would overwrite the user's categories.
+    if (!desktop->LoadFailure().empty()) {
+      Raise(err::kBadLine, "categories not synchronised, the category file is left as it is: " +
+                               desktop->LoadFailure());
+    }
+
+    switch (syncType) {
+      case 0:
+        HandheldToDesktopPass(*handheld, *desktop);
+        DesktopToHandheldPass(*handheld, *desktop);
+        break;
+      case 2:
+        FullCopyToDesktop(*handheld, *desktop);
+        break;
+      case 3:
+        DesktopToHandheldPass(*handheld, *desktop);
+        break;
+      default:
+        break;
+    }
   } catch (const std::exception& e) {
-    LogError(" - SyncCategories - ", e);
+    LogError(kMiddle, e);
+  }
+
+  // Release the handheld object, then write the desktop table as it stands
+  // now (after a failure too: the slots copied so far are kept).
+  handheld.reset();
+  if (desktop) {
+    try {
+      desktop->Save();
+    } catch (const std::exception& e) {
+      LogError(kMiddle, e);
+    }
+    desktop.reset();
   }
 }
 

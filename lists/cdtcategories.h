@@ -3,6 +3,8 @@
 //
 // Create fills the table from the file once; the release (destructor)
 // replaces the file with one line per used slot: "Name, ID,True|False".
+// The file is replaced whole (old or new, never partial). A file that exists
+// but cannot be read is never replaced: LoadFailure() says why.
 #pragma once
 
 #include <array>
@@ -39,6 +41,11 @@ class CDtCategories {
   // the reason. Such a file is never replaced by the release.
   const std::string& LoadFailure() const { return loadFailure_; }
 
+  // Writes the file now, as the release would, and raises an error naming
+  // the file when it cannot. Does nothing after a LoadFailure or before
+  // Create. The release writes again only if a slot changed since.
+  void Save();
+
  private:
   struct Slot {
     std::string name = std::string(kCategoryNameLength, ' ');
@@ -46,11 +53,14 @@ class CDtCategories {
     bool dirty = false;
   };
   static void CheckIndex(int16_t nIndex);
+  std::string FileContents() const;
+  bool Writable() const { return created_ && loadFailure_.empty(); }
 
   std::array<Slot, kCategorySlots> slots_;
   std::string directory_;
   std::string loadFailure_;
   bool created_ = false;
+  bool saved_ = false;  // the file holds the slots as they are now
 };
 
 }  // namespace bolvarin

@@ -1,6 +1,10 @@
 #include "lists/preference_lists.h"
 
 #include "base/error.h"
+#include "base/host_events.h"
+#include "base/text.h"
+#include "lists/text_lines.h"
+#include "os/files.h"
 
 namespace bolvarin {
 
@@ -8,13 +12,116 @@ std::vector<colEnregistrement> ModeList;
 std::vector<colEnregistrement> TypeList;
 std::vector<colEnregistrement> DescList;
 
-void ParsePreferenceBlock(std::string_view, bool) {
-  Raise(err::kPlatform, "ParsePreferenceBlock is not built yet");
+namespace {
+
+constexpr const char* kListNames[] = {"mode", "type", "description"};
+
+void AppendList(std::string& block, const char* listName, const std::vector<std::string>& entries,
+                bool endMark) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string& entry = entries[i];
+    // An empty entry would read back as the end of its list, and a 0 inside
+    // one would split it in two: either shifts every list after it.
+    if (entry.empty() || entry.find('\0') != std::string::npos) {
+      Raise(err::kInvalidArgument, std::string("entry ") + std::to_string(i + 1) + " of the " +
+                                       listName + " list " +
+                                       (entry.empty() ? "is empty" : "holds a 0 byte") +
+                                       ", which the handheld's preference block cannot store");
+    }
+    block += entry;
+    block += '\0';
+  }
+  if (endMark) block += '\0';
 }
 
-std::string BuildPreferenceBlock(std::string_view, const std::vector<std::string>&,
-                                 const std::vector<std::string>&, const std::vector<std::string>&) {
-  Raise(err::kPlatform, "BuildPreferenceBlock is not built yet");
+}  // namespace
+
+void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry) {
+  ModeList.clear();
+  TypeList.clear();
+  DescList.clear();
+  std::vector<colEnregistrement>* lists[] = {&ModeList, &TypeList, &DescList};
+  size_t current = 0;  // 0 modes, 1 types, 2 descriptions, 3 past the end
+
+  size_t pos = kPreferenceHeaderSize;
+  while (pos < block.size()) {
+    if (current > 2) break;  // what is left (normally the final 0) is ignored
+    if (block[pos] == '\0') {
+      ++pos;
+      ++current;
+    } else {
+      size_t end = block.find('\0', pos);
+      if (end == std::string_view::npos) {
+        Raise(err::kBadRecord, "preference block: entry " +
+                                   std::to_string(lists[current]->size() + 1) + " of the " +
+                                   kListNames[current] + " list, at byte " + std::to_string(pos) +
+                                   ", has no ending 0 byte");
+      }
+      colEnregistrement entry;
+      entry.Texte = std::string(block.substr(pos, end - pos));
+      lists[current]->push_back(std::move(entry));
+      pos = end + 1;
+      // A full type list carries no ending 0: the descriptions follow at once.
+      if (current == 1 && TypeList.size() == static_cast<size_t>(kMaxTypeEntries)) current = 2;
+    }
+    if (yieldPerEntry) ProcessPendingMessages();
+  }
+}
+
+std::string BuildPreferenceBlock(std::string_view header, const std::vector<std::string>& modes,
+                                 const std::vector<std::string>& types,
+                                 const std::vector<std::string>& descriptions) {
+  if (types.size() > static_cast<size_t>(kMaxTypeEntries)) {
+    Raise(err::kInvalidArgument, "the type list has " + std::to_string(types.size()) +
+                                     " entries; the handheld holds at most 63");
+  }
+  std::string block(header);
+  AppendList(block, kListNames[0], modes, true);
+  AppendList(block, kListNames[1], types, types.size() < static_cast<size_t>(kMaxTypeEntries));
+  AppendList(block, kListNames[2], descriptions, true);
+  block += '\0';
+  return block;
+}
+
+bool ReadPreferenceFile(const std::string& folder, const PreferenceFile& file,
+                        std::vector<std::string>& entries) {
+  entries.clear();
+  std::string path = FindFileNoCase(folder, file.readName);
+  if (path.empty()) return false;
+  std::string contents;
+  if (!ReadWholeFile(path, contents)) return false;  // gone since the lookup
+  std::vector<std::string> lines = SplitTextLines(contents);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (entries.size() >= static_cast<size_t>(file.maxLines)) break;
+    std::string& line = lines[i];
+    // An empty line would end its list early on the handheld: skip it.
+    if (line.empty()) continue;
+    if (line.find('\0') != std::string::npos) {
+      Raise(err::kBadLine, path + ", line " + std::to_string(i + 1) +
+                               ": holds a 0 byte, which the handheld's lists cannot store");
+    }
+    entries.push_back(std::move(line));
+  }
+  return true;
+}
+
+std::string PreferenceFileContents(const PreferenceFile& file,
+                                   const std::vector<std::string>& entries) {
+  std::string contents;
+  for (const std::string& entry : entries) {
+    contents.append(entry, 0, file.maxChars);
+    contents += "\r\n";
+  }
+  return contents;
+}
+
+void WritePreferenceFile(const std::string& folder, const PreferenceFile& file,
+                         std::string_view contents, bool permanent) {
+  // Replacing the existing file under its own name leaves one file, not a
+  // "mode.txt" beside a new "Mode.txt".
+  std::string path = FindFileNoCase(folder, file.readName);
+  if (path.empty()) path = JoinDesktopPath(folder, file.createName);
+  ReplaceFile(path, contents, permanent);
 }
 
 }  // namespace bolvarin
