@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "base/error.h"
 #include "base/host_events.h"
 #include "conduit/cnotify.h"
 #include "handheld/device.h"
