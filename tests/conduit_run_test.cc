@@ -1,0 +1,265 @@
+// The run driver: dispatch by sync type, its log lines, the settings it
+// reads and the pre-sync program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "conduit/cnotify.h"
+#include "conduit/mod_public.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+#include "tests/test_util.h"
+
+namespace bolvarin {
+namespace {
+
+using handheld::Device;
+using handheld::LogEntry;
+using handheld::RunRequest;
+using handheld::SimPlatform;
+using testing::Exists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Settings kept in a file of the test's own folder.
+class ScopedSettings {
+ public:
+  explicit ScopedSettings(const std::string& path) : settings_(path) {
+    SetActiveSettings(&settings_);
+  }
+  ~ScopedSettings() { SetActiveSettings(nullptr); }
+
+ private:
+  FileSettings settings_;
+};
+
+struct RunOutcome {
+  std::vector<LogEntry> log;
+};
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  RunDriverTest() : settings_(dir_.File("settings")) {}
+
+  RunOutcome Run(int32_t syncType, std::vector<std::string> databases = {"MaBolvarin Data"}) {
+    RunRequest run;
+    run.syncType = syncType;
+    run.desktopPath = dir_.path() + "/";
+    run.databases = std::move(databases);
+    SimPlatform platform(device_, run);
+    CNotify notify(platform);
+    EXPECT_FALSE(notify.BeginProcess());
+    return RunOutcome{platform.log()};
+  }
+
+  // A script that appends its arguments, one per line, to a file.
+  std::string RecordingScript(const std::string& name) {
+    std::string script = dir_.File(name + ".sh");
+    WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> \"" +
+                          dir_.File(name + ".args") + "\"; done\necho ran >> \"" +
+                          dir_.File(name + ".ran") + "\"\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    return script;
+  }
+
+  TempDir dir_;
+  ScopedSettings settings_;
+  Device device_;
+};
+
+struct LogLine {
+  std::string text;
+  int32_t a, b, c;
+};
+
+std::vector<LogLine> Lines(const RunOutcome& outcome) {
+  std::vector<LogLine> lines;
+  for (const auto& e : outcome.log) lines.push_back({e.text, e.a, e.b, e.c});
+  return lines;
+}
+
+void ExpectLog(const std::vector<LogLine>& expected, const RunOutcome& outcome) {
+  auto actual = Lines(outcome);
+  ASSERT_EQ(expected.size(), actual.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(expected[i].text, actual[i].text) << "line " << i;
+    EXPECT_EQ(expected[i].a, actual[i].a) << "line " << i;
+    EXPECT_EQ(expected[i].b, actual[i].b) << "line " << i;
+    EXPECT_EQ(expected[i].c, actual[i].c) << "line " << i;
+  }
+}
+
+const LogLine kVersion{"SyncBolvarin 1.3.2", -1, 0, 0};
+const LogLine kOk{"Ok SyncBolvarin\n", -1, 0, -1};
+
+TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
+  struct Case {
+    int32_t type;
+    std::vector<LogLine> log;
+    bool writesDataFile;
+  };
+  const std::vector<Case> cases = {
+      {0, {kVersion, {"SyncBolvarin - Sync configured to Fast Sync", -1, -1, 0}, kOk}, true},
+      {1, {kVersion, {"SyncBolvarin - Sync configured to Slow Sync", -1, -1, 0}, kOk}, true},
+      {2, {kVersion, {"SyncBolvarin - Sync configured to Copy to PC", -1, -1, 0}, kOk}, true},
+      {3, {kVersion, {"SyncBolvarin - Sync configured to Copy to kova", -1, -1, 0}, kOk}, true},
+      {4, {{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, false},
+      {5, {{"SyncBolvarin - Sync configured to Backup", -1, -1, 0}}, false},
+      {6, {{"SyncBolvarin - Sync configured to Do Nothing", -1, -1, 0}}, false},
+      {7, {{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, false},
+      {8, {}, false},
+      {-1, {}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("sync type " + std::to_string(c.type));
+    TempDir desktop;
+    RunRequest run;
+    run.syncType = c.type;
+    run.desktopPath = desktop.path();
+    Device device;
+    SimPlatform platform(device, run);
+    CNotify notify(platform);
+    EXPECT_FALSE(notify.BeginProcess());
+    ExpectLog(c.log, RunOutcome{platform.log()});
+    EXPECT_EQ(c.writesDataFile, Exists(desktop.File("MaBolvarin.txt")));
+    // Only the record-moving kinds open (and so create) the handheld database.
+    EXPECT_EQ(c.writesDataFile, device.FindDatabase("MaBolvarin Data") != nullptr);
+  }
+}
+
+TEST_F(RunDriverTest, EmptyDatabaseListWritesVersionAndOkOnly) {
+  auto outcome = Run(0, {});
+  ExpectLog({kVersion, kOk}, outcome);
+  EXPECT_FALSE(Exists(dir_.File("MaBolvarin.txt")));
+}
+
+TEST_F(RunDriverTest, LedgerNamedTwiceIsHandledOnce) {
+  WriteFile(dir_.File("MaBolvarin.txt"), "");
+  auto outcome = Run(0, {"MaBolvarin Data", "Other", "MaBolvarin Data"});
+  ExpectLog({kVersion, {"SyncBolvarin - Sync configured to Fast Sync", -1, -1, 0}, kOk}, outcome);
+}
+
+TEST_F(RunDriverTest, AnyDatabaseNameOpensTheLedger) {
+  Run(1, {"Something else"});
+  EXPECT_NE(nullptr, device_.FindDatabase("MaBolvarin Data"));
+  EXPECT_EQ(nullptr, device_.FindDatabase("Something else"));
+}
+
+TEST_F(RunDriverTest, DefinitifIsReadInAnyCase) {
+  struct Case {
+    std::string stored;
+    bool expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"OUI", true}, {"oui", true}, {"Oui", true}, {"NON", false}, {"YES", false},
+           {"1", false}, {"", false}}) {
+    SCOPED_TRACE("definitif = \"" + c.stored + "\"");
+    SetRegValue(kSettingsKey, "definitif", c.stored);
+    DeleteDefinitively = !c.expected;
+    Run(6);
+    EXPECT_EQ(c.expected, DeleteDefinitively);
+  }
+}
+
+TEST_F(RunDriverTest, PresyncGetsTheDataFilePathAsOneArgument) {
+  struct Case {
+    std::string desktopPath;
+    std::string expectedArgument;
+  };
+  const std::vector<Case> cases = {
+      {"C:\\Data\\", "C:\\Data\\MaBolvarin.txt"},
+      {"C:\\Data", "C:\\Data/MaBolvarin.txt"},
+      {"/srv/my ledger/", "/srv/my ledger/MaBolvarin.txt"},
+      {"/srv/my ledger", "/srv/my ledger/MaBolvarin.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.desktopPath);
+    std::string script = RecordingScript("pre");
+    std::remove(dir_.File("pre.args").c_str());
+    // The setting is used as typed: blanks around the program name are kept
+    // and do no harm, and the program's own arguments come first.
+    SetRegValue(kSettingsKey, "presync", "  " + script + " --first  ");
+    RunRequest run;
+    run.syncType = 6;  // touches no file, so any desktop path will do
+    run.desktopPath = c.desktopPath;
+    SimPlatform platform(device_, run);
+    CNotify(platform).BeginProcess();
+    EXPECT_EQ("--first\n" + c.expectedArgument + "\n", ReadFile(dir_.File("pre.args")));
+  }
+}
+
+TEST_F(RunDriverTest, PresyncRunsForEveryTypeAndBlankStartsNothing) {
+  std::string script = RecordingScript("pre");
+  SetRegValue(kSettingsKey, "presync", script);
+  for (int32_t type : {0, 1, 2, 3, 4, 5, 6, 7, 8, -1}) Run(type);
+  EXPECT_EQ(std::string(10, 'x').size() * 4, ReadFile(dir_.File("pre.ran")).size());  // "ran\n" x10
+
+  std::remove(dir_.File("pre.ran").c_str());
+  // A value of blanks is deleted by the store; one written straight into the
+  // file (a hand edit) must still start nothing.
+  SetRegValue(kSettingsKey, "presync", "   ");
+  Run(6);
+  EXPECT_FALSE(Exists(dir_.File("pre.ran")));
+}
+
+TEST_F(RunDriverTest, MissingPresyncProgramDoesNotStopTheRun) {
+  SetRegValue(kSettingsKey, "presync", dir_.File("no-such-program"));
+  auto outcome = Run(5);
+  ExpectLog({{"SyncBolvarin - Sync configured to Backup", -1, -1, 0}}, outcome);
+}
+
+TEST_F(RunDriverTest, PostsyncRunsOnlyWhenADesktopStoreWasUsed) {
+  std::string script = RecordingScript("post");
+  SetRegValue(kSettingsKey, "postsync", script);
+  for (int32_t type : {4, 5, 6, 7, 8, -1}) Run(type);
+  Run(0, {});
+  EXPECT_FALSE(Exists(dir_.File("post.ran")));
+  Run(1);
+  EXPECT_EQ(dir_.path() + "/MaBolvarin.txt\n", ReadFile(dir_.File("post.args")));
+}
+
+TEST_F(RunDriverTest, FailingSyncContextReachesTheCaller) {
+  RunRequest run;
+  run.desktopPath = dir_.path();
+  SimPlatform platform(device_, run);
+  platform.FailOperation("GetSyncContext");
+  CNotify notify(platform);
+  EXPECT_THROW(notify.BeginProcess(), ConduitError);
+  EXPECT_TRUE(platform.log().empty());
+}
+
+TEST_F(RunDriverTest, UnopenableHandheldIsLoggedByTheRecordProcedure) {
+  RunRequest run;
+  run.desktopPath = dir_.path();
+  SimPlatform platform(device_, run);
+  platform.FailOperation("OpenDatabase");
+  platform.FailOperation("CreateDatabase");
+  CNotify(platform).BeginProcess();
+  std::vector<std::string> texts;
+  for (const auto& e : platform.log()) texts.push_back(e.text);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ("SyncBolvarin 1.3.2", texts.front());
+  EXPECT_EQ("Ok SyncBolvarin\n", texts.back());
+  bool fastSyncError = false;
+  for (const auto& t : texts) {
+    if (t.rfind("SyncBolvarin - FastSync - ", 0) == 0) fastSyncError = true;
+  }
+  EXPECT_TRUE(fastSyncError);
+}
+
+TEST(ConduitInfo, AnswersFromItsTable) {
+  Device device;
+  SimPlatform platform(device, RunRequest{});
+  CNotify notify(platform);
+  EXPECT_EQ(TaggedValue::Text("SyncBolvarin"), notify.GetConduitInfo(0, 0, 0, ""));
+  EXPECT_EQ(TaggedValue::Int32(268435456), notify.GetConduitInfo(1, 7, 9, "user"));
+  EXPECT_EQ(TaggedValue::Int32(0), notify.GetConduitInfo(2, 0, 0, ""));
+  EXPECT_EQ(TaggedValue::Double(1.0), notify.GetConduitInfo(3, 0, 0, ""));
+  for (int32_t other : {4, 7, -1}) EXPECT_TRUE(notify.GetConduitInfo(other, 0, 0, "").IsEmpty());
+}
+
+}  // namespace
+}  // namespace bolvarin
