@@ -1,0 +1,259 @@
+// Record synchronisation end to end: a prepared handheld image and desktop
+// file, one `syncbolvarin sync`, then both sides checked.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+#include "store/record_codec.h"
+#include "tests/test_util.h"
+
+namespace bolvarin {
+namespace {
+
+using nlohmann::json;
+using testing::ReadFile;
+using testing::RunHost;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Record bytes (with their terminator) for a desktop line's fields 3..12.
+std::string RecordHex(const std::string& fields) {
+  handheld::Device device;
+  handheld::SimPlatform platform(device, handheld::RunRequest{});
+  auto utility = platform.NewPlatformUtility();
+  TaggedValue id;
+  int32_t category = 0, attributes = 0;
+  std::string record;
+  EncodeRecord(*utility, "0;0; 0;" + fields, id, category, attributes, record);
+  record.push_back('\0');
+  static const char* kDigits = "0123456789ABCDEF";
+  std::string hex;
+  for (unsigned char c : record) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
+struct HandheldRecord {
+  int32_t id;
+  int32_t category;
+  int32_t attributes;
+  std::string fields;  // fields 3..12 of the equivalent desktop line
+};
+
+class EngineScenario : public ::testing::Test {
+ protected:
+  void PrepareHandheld(const std::vector<HandheldRecord>& records) {
+    json db = {{"name", "MaBolvarin Data"}, {"creator", "Bolv"}, {"type", "Data"}};
+    json categories = json::array();
+    for (int i = 0; i < 16; ++i) categories.push_back({{"name", ""}, {"id", i}, {"dirty", false}});
+    db["categories"] = categories;
+    json list = json::array();
+    for (const auto& r : records) {
+      list.push_back({{"id", r.id},
+                      {"category", r.category},
+                      {"attributes", r.attributes},
+                      {"data", RecordHex(r.fields)}});
+    }
+    db["records"] = list;
+    json image = {{"format", "syncbolvarin-handheld/1"},
+                  {"databases", json::array({db})},
+                  {"preferences", json::array()}};
+    WriteFile(image_, image.dump(2));
+  }
+
+  void PrepareDesktop(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l + "\r\n";
+    WriteFile(dir_.File("MaBolvarin.txt"), text);
+  }
+
+  testing::HostResult Sync(const std::string& type) {
+    return RunHost({"sync", "--handheld", image_, "--desktop", dir_.path(), "--type", type,
+                    "--settings", dir_.File("settings")},
+                   {"XDG_DATA_HOME=" + dir_.File("xdg")});
+  }
+
+  std::vector<std::string> DesktopLines() {
+    std::string text = ReadFile(dir_.File("MaBolvarin.txt"));
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find("\r\n", start);
+      EXPECT_NE(std::string::npos, end) << "every line ends with CR LF";
+      if (end == std::string::npos) break;
+      lines.push_back(text.substr(start, end - start));
+      start = end + 2;
+    }
+    return lines;
+  }
+
+  // Handheld records after the run: id -> (attributes, desktop-style line).
+  std::map<int32_t, std::pair<int32_t, std::string>> HandheldRecords() {
+    json image = json::parse(ReadFile(image_));
+    std::map<int32_t, std::pair<int32_t, std::string>> out;
+    handheld::Device device;
+    handheld::SimPlatform platform(device, handheld::RunRequest{});
+    auto utility = platform.NewPlatformUtility();
+    for (const auto& r : image["databases"][0]["records"]) {
+      std::string hex = r["data"], bytes;
+      for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+      }
+      out[r["id"]] = {r["attributes"], DecodeRecord(*utility, TaggedValue::Int32(r["id"]),
+                                                    r["category"], r["attributes"], bytes)};
+    }
+    return out;
+  }
+
+  TempDir dir_;
+  std::string image_ = dir_.File("handheld.json");
+};
+
+const std::string kJan = "05/01/2026 09:15:00;-4250;1;0;2;;;;;Groceries";
+const std::string kFeb = "03/02/2026;120000;0;;;;;;;Salary";
+const std::string kMar = "10/03/2026 18:00:00;-1999;0;1;;;;;;Cinema";
+const std::string kApr = "01/04/2026;-80000;0;3;1;;;;;Rent; April";
+
+TEST_F(EngineScenario, FastSyncMergesBothWays) {
+  PrepareHandheld({
+      {10, 1, 0x40, kMar},       // changed on the handheld, also on the desktop: handheld wins
+      {11, 2, 0x00, kFeb},       // unchanged, not on the desktop: stays where it is
+      {12, 1, 0xC0, kJan},       // deleted on the handheld
+      {13, 1, 0x80, kJan},       // deleted on the handheld, never on the desktop
+      {14, 3, 0x00, kApr},       // deleted on the desktop
+      {16, 3, 0x40, kJan},       // new on the handheld
+  });
+  PrepareDesktop({
+      "10;1; 0;" + kApr,          // older desktop edit of 10
+      "12;1; 0;" + kJan,
+      "14;3; 128;" + kApr,
+      "0;2; 0;" + kFeb,          // new on the desktop
+      "15;4; 8;" + kMar,         // archived on the desktop: stays off the handheld
+  });
+
+  auto result = Sync("fast");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Fast Sync\nOk SyncBolvarin\n",
+            result.out);
+
+  auto handheld = HandheldRecords();
+  // 12 and 13 purged, 14 removed; 10 and 16 written back clean; one new record.
+  ASSERT_EQ(4u, handheld.size());
+  EXPECT_EQ(0, handheld.at(10).first);
+  EXPECT_NE(std::string::npos, handheld.at(10).second.find("Cinema"));
+  EXPECT_EQ(0, handheld.at(11).first);
+  EXPECT_EQ(0, handheld.at(16).first);
+  int32_t newId = 0;
+  for (const auto& [id, record] : handheld) {
+    if (id != 10 && id != 11 && id != 16) newId = id;
+  }
+  ASSERT_NE(0, newId);
+  EXPECT_NE(std::string::npos, handheld.at(newId).second.find("Salary"));
+
+  // Desktop: sorted by date, the handheld's version of 10 with its attributes,
+  // the new line numbered by the handheld, 15 untouched; 11 never comes over.
+  std::vector<std::string> expected = {
+      "16;3; 64;" + kJan,
+      std::to_string(newId) + ";2; 0;" + kFeb,
+      "10;1; 64;" + kMar,
+      "15;4; 8;" + kMar,
+  };
+  EXPECT_EQ(expected, DesktopLines());
+}
+
+TEST_F(EngineScenario, SlowSyncMovesNoRecord) {
+  PrepareHandheld({{10, 1, 0x40, kMar}});
+  PrepareDesktop({"20;1; 0;" + kApr, "0;1; 0;" + kJan});
+  auto result = Sync("slow");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Slow Sync\nOk SyncBolvarin\n",
+            result.out);
+  EXPECT_EQ((std::vector<std::string>{"20;1; 0;" + kApr, "0;1; 0;" + kJan}), DesktopLines());
+  auto handheld = HandheldRecords();
+  ASSERT_EQ(1u, handheld.size());
+  EXPECT_EQ(0x40, handheld.at(10).first);
+}
+
+TEST_F(EngineScenario, CopyToDesktopReplacesTheDesktopList) {
+  PrepareHandheld({
+      {10, 1, 0x40, kMar},
+      {11, 2, 0x00, kFeb},
+      {12, 1, 0x80, kJan},
+      {13, 1, 0x88, kJan},
+      {14, 1, 0x08, kJan},
+  });
+  PrepareDesktop({"99;1; 0;" + kApr});
+  auto result = Sync("hh2pc");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ(
+      "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to PC\nOk SyncBolvarin\n",
+      result.out);
+  // In the handheld's order, attributes kept; deleted and archived left out.
+  EXPECT_EQ((std::vector<std::string>{"10;1; 64;" + kMar, "11;2; 0;" + kFeb}), DesktopLines());
+  auto handheld = HandheldRecords();
+  EXPECT_EQ(0u, handheld.count(12));  // purged
+  EXPECT_EQ(1u, handheld.count(14));  // archived records stay on the device
+}
+
+TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
+  PrepareHandheld({{10, 1, 0x40, kMar}, {11, 2, 0x00, kFeb}});
+  PrepareDesktop({
+      "30;1; 0;" + kApr,
+      "0;2; 64;" + kJan,
+      "31;1; 128;" + kFeb,
+      "32;1; 8;" + kFeb,
+  });
+  auto result = Sync("pc2hh");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ(
+      "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to kova\nOk SyncBolvarin\n",
+      result.out);
+  auto handheld = HandheldRecords();
+  ASSERT_EQ(2u, handheld.size());
+  ASSERT_EQ(1u, handheld.count(30));
+  EXPECT_EQ(0, handheld.at(30).first);
+  int32_t newId = 0;
+  for (const auto& [id, record] : handheld) {
+    if (id != 30) newId = id;
+  }
+  ASSERT_NE(0, newId);
+  // The desktop keeps every record, sorted by date, the new one numbered.
+  EXPECT_EQ((std::vector<std::string>{std::to_string(newId) + ";2; 64;" + kJan,
+                                      "31;1; 128;" + kFeb, "32;1; 8;" + kFeb,
+                                      "30;1; 0;" + kApr}),
+            DesktopLines());
+}
+
+TEST_F(EngineScenario, UnreadableDesktopFileIsLeftAloneAndReported) {
+  PrepareHandheld({{10, 1, 0x40, kMar}});
+  const std::string original = "10;1; 0;" + kApr + "\r\nnot a ledger line\r\n";
+  WriteFile(dir_.File("MaBolvarin.txt"), original);
+  auto result = Sync("fast");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_NE(std::string::npos, result.out.find("SyncBolvarin - OpenPcStore - "));
+  EXPECT_NE(std::string::npos, result.out.find("MaBolvarin.txt"));
+  EXPECT_NE(std::string::npos, result.out.find("line 2"));
+  EXPECT_EQ(std::string::npos, result.out.find("Fast Sync"));
+  EXPECT_EQ(original, ReadFile(dir_.File("MaBolvarin.txt")));
+  EXPECT_EQ(0x40, HandheldRecords().at(10).first);  // nothing moved
+}
+
+TEST_F(EngineScenario, FirstSyncCreatesBothSides) {
+  auto result = Sync("fast");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("", ReadFile(dir_.File("MaBolvarin.txt")));
+  json image = json::parse(ReadFile(image_));
+  ASSERT_EQ(1u, image["databases"].size());
+  EXPECT_EQ("MaBolvarin Data", image["databases"][0]["name"]);
+  EXPECT_EQ("Bolv", image["databases"][0]["creator"]);
+  EXPECT_EQ("Data", image["databases"][0]["type"]);
+}
+
+}  // namespace
+}  // namespace bolvarin
