@@ -1,16 +1,50 @@
+// Reading and writing the conduit's settings through whichever backend is
+// active. Both operations never fail: a store that cannot be read gives the
+// empty text, which every reader takes as "not set".
 #include "config/settings.h"
 
-#include "base/error.h"
+#include <exception>
+
+#include "base/text.h"
+#include "config/settings_default.h"
 
 namespace bolvarin {
 
-std::string GetRegValue(const std::string&, const std::string&) {
-  Raise(err::kPlatform, "GetRegValue is not built yet");
+namespace {
+SettingsBackend* g_installed = nullptr;
+}  // namespace
+
+SettingsBackend& ActiveSettings() {
+  return g_installed != nullptr ? *g_installed : DefaultSettings();
 }
-void SetRegValue(const std::string&, const std::string&, const std::string&) {
-  Raise(err::kPlatform, "SetRegValue is not built yet");
+
+void SetActiveSettings(SettingsBackend* backend) { g_installed = backend; }
+
+std::string GetRegValue(const std::string& keyPath, const std::string& valueName) {
+  try {
+    SettingsBackend& store = ActiveSettings();
+    store.CreateKey(keyPath);
+    return store.Query(keyPath, valueName).value_or(std::string());
+  } catch (const std::exception&) {
+    return {};
+  }
 }
-SettingsBackend& ActiveSettings() { Raise(err::kPlatform, "ActiveSettings is not built yet"); }
-void SetActiveSettings(SettingsBackend*) {}
+
+void SetRegValue(const std::string& keyPath, const std::string& valueName,
+                 const std::string& text) {
+  try {
+    SettingsBackend& store = ActiveSettings();
+    store.CreateKey(keyPath);
+    // A cleared setting is deleted, never stored blank; a non-blank text is
+    // stored exactly as given, spaces around it included.
+    if (TrimBlanks(text).empty()) {
+      store.Delete(keyPath, valueName);
+    } else {
+      store.Set(keyPath, valueName, text);
+    }
+  } catch (const std::exception&) {
+    // A write that fails is lost, as a registry write would be.
+  }
+}
 
 }  // namespace bolvarin

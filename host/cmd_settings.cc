@@ -1,12 +1,86 @@
+// syncbolvarin settings get|set: reads and changes the conduit's settings
+// ("langue", "presync", "postsync", "definitif") as the configuration dialog
+// would, through the same settings store.
 #include <CLI/CLI.hpp>
+#include <iostream>
+#include <memory>
 
+#include "base/text.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
 #include "host/commands.h"
 
 namespace bolvarin::host {
 
-void AddSettingsCommand(CLI::App& app) {
-  app.add_subcommand("settings", "Read or change a setting");
+namespace {
+
+struct SettingsOptions {
+  std::string file;
+  std::string name;
+  std::string value;
+};
+
+std::string FileInUse(const SettingsOptions& o) {
+  return o.file.empty() ? DefaultSettingsPath() : o.file;
 }
-void UseSettingsFile(const std::string&) {}
+
+void AddFileOption(CLI::App* cmd, SettingsOptions& o) {
+  cmd->add_option("--settings", o.file,
+                  "Settings file to use (default: $SYNCBOLVARIN_SETTINGS, else "
+                  "$XDG_CONFIG_HOME/syncbolvarin/settings, else ~/.config/syncbolvarin/settings)");
+}
+
+}  // namespace
+
+void UseSettingsFile(const std::string& path) {
+  if (path.empty()) return;
+  // Lives as long as the process: the store keeps only a pointer to it.
+  static std::unique_ptr<FileSettings> installed;
+  auto next = std::make_unique<FileSettings>(path);
+  SetActiveSettings(next.get());
+  installed = std::move(next);
+}
+
+void AddSettingsCommand(CLI::App& app) {
+  auto* group = app.add_subcommand("settings", "Read or change one of the conduit's settings");
+  group->require_subcommand(1);
+  auto o = std::make_shared<SettingsOptions>();
+
+  auto* get = group->add_subcommand(
+      "get", "Print the value of setting NAME on one line (an empty line when it is not set)");
+  get->add_option("NAME", o->name,
+                  "Setting name: langue, presync, postsync or definitif (any case)")
+      ->required();
+  AddFileOption(get, *o);
+  get->callback([o] {
+    if (o->name.empty()) throw CommandError("the setting name is empty");
+    UseSettingsFile(o->file);
+    std::cout << GetRegValue(kSettingsKey, o->name) << "\n";
+  });
+
+  auto* set = group->add_subcommand(
+      "set", "Store VALUE as setting NAME; without VALUE, or with a blank one, delete it");
+  set->add_option("NAME", o->name,
+                  "Setting name: langue, presync, postsync or definitif (any case)")
+      ->required();
+  set->add_option("VALUE", o->value,
+                  "The text to store, exactly as given (quote it when it has blanks)");
+  AddFileOption(set, *o);
+  set->callback([o] {
+    if (o->name.empty()) throw CommandError("the setting name is empty");
+    UseSettingsFile(o->file);
+    // The store never reports failures to the conduit; here the user asked
+    // for a change and is told when it did not happen.
+    if (!ActiveSettings().CreateKey(kSettingsKey)) {
+      throw CommandError("cannot use the settings file \"" + FileInUse(*o) + "\"");
+    }
+    SetRegValue(kSettingsKey, o->name, o->value);
+    const std::string expected = TrimBlanks(o->value).empty() ? std::string() : o->value;
+    if (GetRegValue(kSettingsKey, o->name) != expected) {
+      throw CommandError("cannot store setting \"" + o->name + "\" in the settings file \"" +
+                         FileInUse(*o) + "\"");
+    }
+  });
+}
 
 }  // namespace bolvarin::host
