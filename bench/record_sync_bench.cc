@@ -1,0 +1,259 @@
+// Measures the record procedures at realistic sizes: a fast sync, a copy to
+// the desktop and a copy to the handheld at 20,000, 65,535 and 200,000
+// records, on the simulated handheld in memory and a real data file.
+//
+// Each case runs in a child process so its peak memory is its own. Printed
+// per case: engine time (BeginProcess, including reading and writing the
+// data file), time per record, peak resident memory, the data file's size,
+// and the time this binary takes merely to read and rewrite that file line by
+// line. The targets are checked and reported at the end.
+//
+// Usage: record_sync_bench [N...]   (default: 20000 65535 200000)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/date_time.h"
+#include "conduit/cnotify.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+#include "store/record_codec.h"
+
+namespace fs = std::filesystem;
+using namespace bolvarin;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// A realistic ledger line (fields 3..12) for record k.
+std::string Fields(std::mt19937& rng, int k) {
+  static const char* kNotes[] = {"Groceries", "Fuel", "Rent", "Salary", "Cinema with friends",
+                                 "Pharmacy", "Train ticket", "Restaurant", "Books", ""};
+  DateTime d;
+  d.year = 2020 + static_cast<int>(rng() % 7);
+  d.month = 1 + static_cast<int>(rng() % 12);
+  d.day = 1 + static_cast<int>(rng() % 28);
+  if (rng() % 2) {
+    d.hour = static_cast<int>(rng() % 24);
+    d.minute = static_cast<int>(rng() % 60);
+  }
+  std::string f = FormatDate(d) + ";" + std::to_string(static_cast<int>(rng() % 200000) - 150000) +
+                  ";" + std::to_string(rng() % 4) + ";" +
+                  (rng() % 5 ? std::to_string(rng() % 30) : "") + ";" +
+                  (rng() % 5 ? std::to_string(rng() % 62) : "") + ";";
+  f += (k % 7 == 0 ? std::to_string(rng() % 100000) : "") + ";";
+  f += (k % 11 == 0 ? "15/06/2026" : "") + std::string(";");
+  f += (k % 13 == 0 ? "A" : "") + std::string(";");
+  f += (k % 17 == 0 ? std::to_string(rng() % 1000) : "") + std::string(";");
+  f += kNotes[rng() % 10];
+  return f;
+}
+
+struct Fixture {
+  handheld::Device device;
+  std::string dataFile;
+};
+
+// Handheld: n records, about half changed there, 2% deleted there.
+// Desktop: a line for most of them, 2% deleted on the desktop, 2% new (id 0).
+void Prepare(int n, const std::string& folder, Fixture& fx) {
+  std::mt19937 rng(12345);
+  handheld::Database db;
+  db.name = "MaBolvarin Data";
+  db.creator = "Bolv";
+  db.type = "Data";
+  handheld::SimPlatform tmp(fx.device, handheld::RunRequest{});
+  auto utility = tmp.NewPlatformUtility();
+  std::string text;
+  text.reserve(static_cast<size_t>(n) * 80);
+  for (int k = 0; k < n; ++k) {
+    const int32_t id = 1000 + k;
+    std::string fields = Fields(rng, k);
+    const int roll = static_cast<int>(rng() % 100);
+    const bool newOnDesktop = roll < 2;
+    if (!newOnDesktop) {
+      TaggedValue rid;
+      int32_t category = 0, attributes = 0;
+      std::string record;
+      EncodeRecord(*utility, "0;0; 0;" + fields, rid, category, attributes, record);
+      record.push_back('\0');
+      handheld::Record r;
+      r.id = id;
+      r.category = static_cast<int32_t>(rng() % 16);
+      r.attributes = roll < 4 ? 0xC0 : (roll < 52 ? 0x40 : 0);
+      r.data.assign(record.begin(), record.end());
+      db.Append(std::move(r));
+    }
+    const bool deletedOnDesktop = roll >= 4 && roll < 6;
+    std::string idText = newOnDesktop ? "0" : std::to_string(id);
+    text += idText + ";" + std::to_string(rng() % 16) + "; " + (deletedOnDesktop ? "128" : "0") +
+            ";" + fields + "\r\n";
+  }
+  fx.device.databases.push_back(std::move(db));
+  fx.dataFile = folder + "/MaBolvarin.txt";
+  std::ofstream(fx.dataFile, std::ios::binary) << text;
+}
+
+// Reads the file line by line and writes it back: the floor for any sync.
+double ReadRewrite(const std::string& path) {
+  auto start = Clock::now();
+  std::vector<std::string> lines;
+  {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line, '\r')) {
+      if (in.peek() == '\n') in.get();
+      lines.push_back(std::move(line));
+    }
+  }
+  {
+    std::ofstream out(path + ".copy", std::ios::binary);
+    for (const auto& l : lines) out << l << "\r\n";
+  }
+  double s = Seconds(Clock::now() - start);
+  fs::remove(path + ".copy");
+  return s;
+}
+
+struct Result {
+  double engine = 0;
+  double readRewrite = 0;
+  long fileBytes = 0;
+  long peakKb = 0;
+  long baseKb = 0;
+  int logLines = 0;
+  bool ok = false;
+};
+
+long MaxRssKb() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+Result RunCase(int n, int32_t syncType) {
+  int pipefd[2];
+  if (pipe(pipefd) != 0) std::abort();
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(pipefd[0]);
+    std::string folder = fs::temp_directory_path() / ("syncbolvarin-bench-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    setenv("XDG_DATA_HOME", (folder + "/xdg").c_str(), 1);
+    FileSettings settings(folder + "/settings");
+    SetActiveSettings(&settings);
+    Result r;
+    {
+      Fixture fx;
+      Prepare(n, folder, fx);
+      r.fileBytes = static_cast<long>(fs::file_size(fx.dataFile));
+      r.readRewrite = ReadRewrite(fx.dataFile);
+      r.baseKb = MaxRssKb();
+      handheld::RunRequest run;
+      run.syncType = syncType;
+      run.desktopPath = folder;
+      handheld::SimPlatform platform(fx.device, run);
+      CNotify notify(platform);
+      auto start = Clock::now();
+      notify.BeginProcess();
+      r.engine = Seconds(Clock::now() - start);
+      r.peakKb = MaxRssKb();
+      r.logLines = static_cast<int>(platform.log().size());
+      r.ok = !platform.log().empty() && platform.log().back().text.rfind("Ok ", 0) == 0 &&
+             platform.log().size() == 3;
+      if (!r.ok) {
+        for (const auto& e : platform.log()) std::fprintf(stderr, "log: %s\n", e.text.c_str());
+      }
+    }
+    fs::remove_all(folder);
+    if (write(pipefd[1], &r, sizeof r) != sizeof r) _exit(2);
+    _exit(0);
+  }
+  close(pipefd[1]);
+  Result r;
+  if (read(pipefd[0], &r, sizeof r) != sizeof r) r.ok = false;
+  close(pipefd[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<int> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+  if (sizes.empty()) sizes = {20000, 65535, 200000};
+
+  struct Kind {
+    const char* name;
+    int32_t type;
+  };
+  const Kind kinds[] = {{"fast sync", 0}, {"copy to desktop", 2}, {"copy to handheld", 3}};
+
+  std::printf("%-17s %8s %10s %12s %10s %10s %12s\n", "case", "records", "engine s",
+              "us/record", "peak MB", "file MB", "read+write s");
+  bool allOk = true;
+  std::vector<std::vector<Result>> table;
+  for (const Kind& kind : kinds) {
+    std::vector<Result> row;
+    for (int n : sizes) {
+      Result r = RunCase(n, kind.type);
+      allOk = allOk && r.ok;
+      std::printf("%-17s %8d %10.3f %12.2f %10.1f %10.1f %12.3f%s\n", kind.name, n, r.engine,
+                  1e6 * r.engine / n, r.peakKb / 1024.0, r.fileBytes / 1048576.0, r.readRewrite,
+                  r.ok ? "" : "  (run did not complete: see log above)");
+      std::fflush(stdout);
+      row.push_back(r);
+    }
+    table.push_back(row);
+  }
+
+  std::printf("\nTargets\n");
+  for (size_t k = 0; k < std::size(kinds); ++k) {
+    for (size_t i = 0; i < sizes.size(); ++i) {
+      const Result& r = table[k][i];
+      double limitMb = 4.0 * r.fileBytes / 1048576.0 + 50.0;
+      bool pass = r.peakKb / 1024.0 < limitMb;
+      allOk = allOk && pass;
+      std::printf("  %-17s %7d records: peak %.1f MB < 4 x file + 50 MB = %.1f MB: %s\n",
+                  kinds[k].name, sizes[i], r.peakKb / 1024.0, limitMb, pass ? "yes" : "NO");
+    }
+    auto find = [&](int n) -> const Result* {
+      for (size_t i = 0; i < sizes.size(); ++i)
+        if (sizes[i] == n) return &table[k][i];
+      return nullptr;
+    };
+    if (const Result *small = find(20000), *large = find(200000); small && large) {
+      double ratio = (large->engine / 200000) / (small->engine / 20000);
+      bool pass = ratio <= 1.5;
+      allOk = allOk && pass;
+      std::printf("  %-17s time per record at 200,000 / at 20,000 = %.2f (<= 1.5): %s\n",
+                  kinds[k].name, ratio, pass ? "yes" : "NO");
+    }
+    if (kinds[k].type == 0) {
+      if (const Result* mid = find(65535)) {
+        bool pass = mid->engine <= 0.5;
+        allOk = allOk && pass;
+        std::printf("  fast sync at 65,535 records: %.3f s (<= 0.5 s): %s\n", mid->engine,
+                    pass ? "yes" : "NO");
+      }
+    }
+  }
+  std::printf("\n%s\n", allOk ? "all targets met" : "SOME TARGETS MISSED");
+  return allOk ? 0 : 1;
+}
