@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "base/error.h"
 #include "conduit/cnotify.h"
 #include "conduit/mod_public.h"
 #include "config/settings.h"
