@@ -65,8 +65,7 @@ void CSync::SyncCategories() {
   std::shared_ptr<HandheldCategories> handheld;
   std::shared_ptr<CDtCategories> desktop;
   try {
-    if (!adapter_) Raise(err::kObjectRequired, "the handheld database is not open");
-    handheld = adapter_->Categories();
+    handheld = Adapter().Categories();
     if (!handheld) Raise(err::kObjectRequired, "the handheld database has no category list");
     desktop = PcData().Categories();
     int32_t syncType = context_->SyncTypeCode();
