@@ -1,44 +1,283 @@
 #include "store/cdtdata.h"
 
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string_view>
+#include <vector>
+
 #include "base/error.h"
+#include "base/text.h"
 #include "conduit/mod_public.h"
 #include "conduit/platform.h"
+#include "config/settings.h"
 #include "lists/cdtcategories.h"
+#include "os/files.h"
+#include "os/run_and_wait.h"
+#include "store/desktop_records.h"
+#include "store/record_codec.h"
 
 namespace bolvarin {
 
 bool DeleteDefinitively = false;
 
-void SortRecordsByDate() {}
+void SortRecordsByDate() { DesktopRecords().SortByDate(); }
 
-DateTime LineDate(const std::string&) { Raise(err::kPlatform, "LineDate is not built yet"); }
+namespace {
+
+constexpr int32_t kDeleted = 0x80;
+constexpr int32_t kDeletedChanged = 0xC0;
+constexpr int32_t kDeletedOrArchived = 0x88;
+
+// The text of field `index` of a line split at every ";", or nothing when
+// the line has fewer fields.
+std::optional<std::string_view> NthField(std::string_view line, size_t index) {
+  size_t start = 0;
+  for (size_t i = 0; i < index; ++i) {
+    size_t sep = line.find(';', start);
+    if (sep == std::string_view::npos) return std::nullopt;
+    start = sep + 1;
+  }
+  size_t end = line.find(';', start);
+  return line.substr(start, end == std::string_view::npos ? line.size() - start : end - start);
+}
+
+// The identifier in field 0 of a data file line: a signed decimal 32-bit
+// integer, blanks around it allowed.
+std::optional<int32_t> ParseIdentifier(std::string_view text) {
+  std::string trimmed = TrimBlanks(text);
+  size_t pos = 0;
+  bool negative = false;
+  if (pos < trimmed.size() && (trimmed[pos] == '-' || trimmed[pos] == '+')) {
+    negative = trimmed[pos] == '-';
+    ++pos;
+  }
+  if (pos == trimmed.size()) return std::nullopt;
+  int64_t value = 0;
+  for (; pos < trimmed.size(); ++pos) {
+    char c = trimmed[pos];
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > int64_t{1} << 31) return std::nullopt;
+  }
+  if (negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+bool IsEmptyLine(std::string_view line) {
+  return line.find_first_not_of(" \n") == std::string_view::npos;
+}
+
+}  // namespace
+
+DateTime LineDate(const std::string& line) {
+  std::optional<std::string_view> field = NthField(line, 3);
+  if (!field) {
+    Raise(err::kBadLine, "Field 3 (date) is missing: the line has fewer than four fields");
+  }
+  std::optional<DateTime> date = ParseDate(*field);
+  if (!date) {
+    Raise(err::kBadLine, "Field 3 (date) \"" + std::string(*field) +
+                             "\" is not a date (dd/mm/yyyy, optionally followed by hh:mm:ss)");
+  }
+  return *date;
+}
 
 CDtData::CDtData(Platform& platform) : platform_(platform) {}
-CDtData::~CDtData() = default;
-bool CDtData::OpenDatabase(const std::string&, const std::string&) {
-  Raise(err::kPlatform, "OpenDatabase is not built yet");
+
+CDtData::~CDtData() {
+  if (dataFile_.empty()) return;  // never given a file
+  RecordList& list = DesktopRecords();
+  try {
+    if (!keepFile_) {
+      std::string contents;
+      size_t size = 0;
+      const int32_t count = list.Count();
+      for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
+      contents.reserve(size);
+      for (int32_t i = 1; i <= count; ++i) {
+        contents += list.Item(i).Texte;
+        contents += "\r\n";
+      }
+      // The list is the store's own content: it must not reach the next run
+      // of this process, whether or not it reached the disk.
+      list.Clear();
+      ReplaceFile(dataFile_, contents, DeleteDefinitively);
+      std::string postsync = GetRegValue(kSettingsKey, "postsync");
+      if (!TrimBlanks(postsync).empty()) RunAndWait(postsync, dataFile_);
+    } else {
+      list.Clear();
+    }
+  } catch (...) {
+    // A release cannot report anything; the old file is still whole when the
+    // replacement failed.
+    try {
+      list.Clear();
+    } catch (...) {
+    }
+  }
 }
-bool CDtData::CreateDatabase(const std::string&, const std::string&) {
-  Raise(err::kPlatform, "CreateDatabase is not built yet");
+
+void CDtData::SetLocation(const std::string& pPath, const std::string& pName) {
+  folder_ = pPath;
+  fileName_ = pName;
+  dataFile_ = JoinDesktopPath(pPath, pName);
 }
-Bytes CDtData::ReadByIndex(int32_t, TaggedValue&, int32_t&, int32_t&) {
-  Raise(err::kPlatform, "ReadByIndex is not built yet");
+
+bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
+  SetLocation(pPath, pName);
+  openFailure_.clear();
+  fileMissing_ = false;
+  keepFile_ = false;
+
+  std::string contents;
+  try {
+    if (!ReadWholeFile(dataFile_, contents)) {
+      fileMissing_ = true;
+      return false;
+    }
+  } catch (const std::exception& e) {
+    openFailure_ = ErrorText(e);
+    keepFile_ = true;
+    return false;
+  }
+
+  RecordList& list = DesktopRecords();
+  const int32_t before = list.Count();
+  std::string_view text(contents);
+  size_t start = 0;
+  int64_t lineNumber = 0;
+  try {
+    while (start < text.size()) {
+      // A line ends at CR, with or without LF after it; a LF alone belongs to
+      // the line (a line break inside the note).
+      size_t cr = text.find('\r', start);
+      size_t end = cr == std::string_view::npos ? text.size() : cr;
+      std::string_view line = text.substr(start, end - start);
+      start = end;
+      if (start < text.size()) {
+        ++start;  // the CR
+        if (start < text.size() && text[start] == '\n') ++start;
+      }
+      ++lineNumber;
+      if (IsEmptyLine(line)) continue;
+
+      size_t sep = line.find(';');
+      if (sep == std::string_view::npos) Raise(err::kBadLine, "the line has no \";\"");
+      std::optional<int32_t> id = ParseIdentifier(line.substr(0, sep));
+      if (!id) {
+        Raise(err::kBadLine, "Field 0 (identifier) \"" + std::string(line.substr(0, sep)) +
+                                 "\" is not a 32-bit integer");
+      }
+      colEnregistrement entry;
+      entry.ID = *id;
+      entry.Texte.assign(line);
+      entry.lDate = LineDate(entry.Texte);
+      list.Add(std::move(entry));
+    }
+  } catch (const std::exception& e) {
+    list.Truncate(before);
+    openFailure_ =
+        "Data file \"" + dataFile_ + "\", line " + std::to_string(lineNumber) + ": " + ErrorText(e);
+    keepFile_ = true;
+    return false;
+  }
+  return true;
 }
-void CDtData::WriteRecord(const TaggedValue&, int32_t, int32_t, const Bytes&) {
-  Raise(err::kPlatform, "WriteRecord is not built yet");
+
+bool CDtData::CreateDatabase(const std::string& pPath, const std::string& pName) {
+  // A file that exists but could not be read holds the user's data: it is
+  // never replaced by an empty one.
+  if (keepFile_ && JoinDesktopPath(pPath, pName) == dataFile_) return false;
+  SetLocation(pPath, pName);
+  keepFile_ = false;
+  try {
+    ReplaceFile(dataFile_, "", DeleteDefinitively);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
 }
+
+Bytes CDtData::ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,
+                           int32_t& eAttributes) {
+  RecordList& list = DesktopRecords();
+  if (nIndex < 0 || nIndex >= list.Count()) {
+    Raise(err::kSubscriptOutOfRange, "Record index " + std::to_string(nIndex) +
+                                         " is outside the list of " + std::to_string(list.Count()) +
+                                         " records");
+  }
+  std::string record;
+  EncodeRecord(Converter(), list.Item(nIndex + 1).Texte, vRecordId, nCategory, eAttributes, record);
+  Bytes bytes(record.begin(), record.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
+void CDtData::WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
+                          const Bytes& data) {
+  try {
+    const bool deleted = eAttributes == kDeleted || eAttributes == kDeletedChanged;
+    const int32_t id = vRecordId.AsInt32();
+    RecordList& list = DesktopRecords();
+    if (deleted) {
+      list.RemoveFirst(id);
+      return;
+    }
+    colEnregistrement entry;
+    entry.ID = id;
+    entry.Texte =
+        DecodeRecord(Converter(), vRecordId, lngCategory, eAttributes,
+                     std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    entry.lDate = LineDate(entry.Texte);
+    if (!list.SetFirst(id, entry)) list.Add(std::move(entry));
+  } catch (const std::exception&) {
+    // A record that does not convert is left out; the list keeps its
+    // earlier state for it.
+  }
+}
+
 void CDtData::RemoveAllDeletedRecords() {
-  Raise(err::kPlatform, "RemoveAllDeletedRecords is not built yet");
+  RecordList& list = DesktopRecords();
+  // Every line's attributes are read before anything is removed, so a line
+  // that cannot be read leaves the list as it was.
+  const int32_t count = list.Count();
+  std::vector<bool> drop(static_cast<size_t>(count) + 1, false);
+  for (int32_t i = 1; i <= count; ++i) {
+    const colEnregistrement& entry = list.Item(i);
+    int32_t attributes;
+    try {
+      attributes = LineAttributes(entry.Texte);
+    } catch (const ConduitError& e) {
+      Raise(e.number(), "Record " + std::to_string(i) + " (identifier " + std::to_string(entry.ID) +
+                            "): " + e.description());
+    }
+    drop[static_cast<size_t>(i)] = (attributes & kDeletedOrArchived) != 0;
+  }
+  list.RemoveIf([&](const colEnregistrement&, int32_t position) {
+    return drop[static_cast<size_t>(position)];
+  });
 }
-void CDtData::RemoveAllRecords() { Raise(err::kPlatform, "RemoveAllRecords is not built yet"); }
-int32_t CDtData::RecordCount() const { Raise(err::kPlatform, "RecordCount is not built yet"); }
+
+void CDtData::RemoveAllRecords() { DesktopRecords().Clear(); }
+
+int32_t CDtData::RecordCount() const { return DesktopRecords().Count(); }
+
 std::shared_ptr<CDtCategories> CDtData::Categories() {
-  Raise(err::kPlatform, "Categories is not built yet");
+  if (folder_.empty()) {
+    Raise(err::kPathAccess, "The desktop store has no folder yet, so \"" +
+                                std::string(kCategoriesFile) + "\" cannot be located");
+  }
+  auto categories = std::make_shared<CDtCategories>();
+  categories->Create(JoinDesktopPath(folder_, ""));
+  return categories;
 }
+
 PlatformUtility& CDtData::Converter() {
   if (!converter_) converter_ = platform_.NewPlatformUtility();
+  if (!converter_) Raise(err::kObjectRequired, "The platform gave no PlatformUtility object");
   return *converter_;
 }
-void CDtData::SetLocation(const std::string&, const std::string&) {}
 
 }  // namespace bolvarin

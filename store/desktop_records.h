@@ -53,6 +53,14 @@ class RecordList {
   // The 1-based position of the first entry with this identifier, or 0.
   int32_t FindFirst(int32_t id) const;
 
+  // Replaces the fields of the first entry with identifier `id` (the entry
+  // keeps its place). False, and nothing changes, when there is none.
+  bool SetFirst(int32_t id, colEnregistrement entry);
+
+  // Removes the first entry with identifier `id`. False when there is none.
+  // Costs amortised constant time: the entry's slot is reclaimed later.
+  bool RemoveFirst(int32_t id);
+
   // Removes, in one pass, every entry for which remove() is true; the others
   // keep their order. remove receives the entry and its 1-based position
   // before the pass.
