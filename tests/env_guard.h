@@ -1,0 +1,36 @@
+// Sets or clears an environment variable for the life of a test and puts the
+// previous value back afterwards.
+#pragma once
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace bolvarin::testing {
+
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    if (value) {
+      setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_.c_str(), old_->c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace bolvarin::testing
