@@ -48,7 +48,6 @@ class StorePlatform : public Platform {
   int utilities = 0;
 };
 
-
 Bytes RecordBytes(const std::string& hex, const std::string& note) {
   std::vector<unsigned char> b = testing::Hex(hex);
   Bytes out(b.begin(), b.end());
