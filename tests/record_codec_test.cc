@@ -336,6 +336,37 @@ TEST(RecordCodecHelpers, BitsBytesAndDates) {
   EXPECT_EQ(BlankControls(std::string("\x01\r\n\t\x1F \x7F", 7)), std::string("  \n   \x7F"));
 }
 
+TEST(RecordCodecCommand, EncodesAndDecodesOnTheCommandLine) {
+  testing::HostResult enc =
+      testing::RunHost({"codec", "encode", "12;3; 64;25/12/2003 14:30:00;-100;3;;;;;A;;a;b"});
+  ASSERT_EQ(enc.status, 0) << enc.err;
+  EXPECT_EQ(enc.out,
+            "id=12 category=3 attributes=64\n"
+            "C7 99 0E 1E FF FF FF 9C FF F9 00 00 0A 00 FF FF 61 3B 62 00\n");
+
+  testing::HostResult dec =
+      testing::RunHost({"codec", "decode", "--id", "12", "--category", "3", "--attributes", "64",
+                        "C7990E1E FFFFFF9C FFF90000 0A00FFFF 613B62", "00"});
+  ASSERT_EQ(dec.status, 0) << dec.err;
+  EXPECT_EQ(dec.out, "12;3; 64;25/12/2003 14:30:00;-100;3;;;;;A;;a;b\n");
+
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  } failures[] = {
+      {{"codec", "encode", "12;3; 64;25/12/2003;x;3;;;;;;;"}, "Field 4 (amount) \"x\""},
+      {{"codec", "decode", "C7990E1E"}, "too short"},
+      {{"codec", "decode", "C7990"}, "whole bytes"},
+      {{"codec", "decode", "C7 9Z"}, "not a hexadecimal digit"},
+  };
+  for (const Case& c : failures) {
+    testing::HostResult r = testing::RunHost(c.args);
+    EXPECT_NE(r.status, 0) << c.args.back();
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
 // Records built from random parts, with every combination of optional items,
 // come back byte for byte after a trip through the desktop line.
 TEST(RecordCodecRoundTrip, RecordLineRecord) {
