@@ -1,39 +1,547 @@
 #include "handheld/device.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
 #include "base/error.h"
 
 namespace bolvarin::handheld {
 
-size_t Database::RecordCount() const { return Records().size(); }
-const Record* Database::Find(int32_t) const { return nullptr; }
-Record* Database::Find(int32_t) { return nullptr; }
-int32_t Database::Append(Record) { Raise(err::kPlatform, "Append is not built yet"); }
-bool Database::Remove(int32_t) { return false; }
-void Database::RemoveAll() {}
-void Database::PurgeDeleted() {}
-const std::vector<Record>& Database::Records() const { return records_; }
-int32_t Database::NewId() { return ++nextId_; }
-void Database::Compact() const {}
+using nlohmann::json;
 
-Database* Device::FindDatabase(const std::string&) { return nullptr; }
-Preference* Device::FindPreference(const std::string&, int32_t) { return nullptr; }
-Device Device::FromJson(const std::string&, const std::string&) {
-  throw ImageError("FromJson is not built yet");
+// ---------------------------------------------------------------------------
+// Database: records in order, an id index, tombstones for cheap removal.
+
+size_t Database::RecordCount() const { return records_.size() - removedCount_; }
+
+const Record* Database::Find(int32_t id) const {
+  auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &records_[it->second];
 }
-std::string Device::ToJson() const { throw ImageError("ToJson is not built yet"); }
-Device Device::Load(const std::string&) { throw ImageError("Load is not built yet"); }
-void Device::Save(const std::string&) const { throw ImageError("Save is not built yet"); }
+
+Record* Database::Find(int32_t id) {
+  auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &records_[it->second];
+}
+
+int32_t Database::Append(Record record) {
+  if (record.id == 0) {
+    record.id = NewId();
+  } else if (index_.count(record.id) != 0) {
+    Raise(err::kPlatform,
+          "record " + std::to_string(record.id) + " already exists in database \"" + name + "\"");
+  }
+  if (record.id > nextId_) nextId_ = record.id;
+  index_[record.id] = records_.size();
+  records_.push_back(std::move(record));
+  removed_.push_back(false);
+  return records_.back().id;
+}
+
+bool Database::Remove(int32_t id) {
+  auto it = index_.find(id);
+  if (it == index_.end()) return false;
+  size_t slot = it->second;
+  index_.erase(it);
+  removed_[slot] = true;
+  records_[slot].data.clear();
+  records_[slot].data.shrink_to_fit();
+  ++removedCount_;
+  return true;
+}
+
+void Database::RemoveAll() {
+  records_.clear();
+  removed_.clear();
+  index_.clear();
+  removedCount_ = 0;
+  ++generation_;
+}
+
+void Database::PurgeDeleted() {
+  for (size_t slot = 0; slot < records_.size(); ++slot) {
+    if (!removed_[slot] && (records_[slot].attributes & kAttrDeleted) != 0) {
+      index_.erase(records_[slot].id);
+      removed_[slot] = true;
+      ++removedCount_;
+    }
+  }
+  // No compaction here: a reader walking the slots keeps its place.
+}
+
+const std::vector<Record>& Database::Records() const {
+  Compact();
+  return records_;
+}
+
+size_t Database::SlotCount() const { return records_.size(); }
+
+const Record* Database::Slot(size_t slot) const {
+  if (slot >= records_.size() || removed_[slot]) return nullptr;
+  return &records_[slot];
+}
+
+std::optional<size_t> Database::SlotOf(int32_t id) const {
+  auto it = index_.find(id);
+  if (it == index_.end()) return std::nullopt;
+  return it->second;
+}
+
+int32_t Database::NewId() {
+  // The counter only grows, so an identifier is never handed out twice while
+  // the database is loaded, even after the record that held it is removed.
+  if (nextId_ < std::numeric_limits<int32_t>::max()) return ++nextId_;
+  // Every identifier up to the largest has been handed out: take the lowest
+  // free positive one instead.
+  for (int32_t id = 1; id < std::numeric_limits<int32_t>::max(); ++id) {
+    if (index_.count(id) == 0) return id;
+  }
+  Raise(err::kPlatform, "database \"" + name + "\" has no free record identifier left");
+}
+
+void Database::Compact() const {
+  if (removedCount_ == 0) return;
+  size_t out = 0;
+  for (size_t slot = 0; slot < records_.size(); ++slot) {
+    if (removed_[slot]) continue;
+    if (out != slot) records_[out] = std::move(records_[slot]);
+    ++out;
+  }
+  records_.resize(out);
+  removed_.assign(out, false);
+  removedCount_ = 0;
+  index_.clear();
+  index_.reserve(out);
+  for (size_t slot = 0; slot < out; ++slot) index_[records_[slot].id] = slot;
+  ++generation_;
+}
+
+// ---------------------------------------------------------------------------
+// Device
+
+Database* Device::FindDatabase(const std::string& name) {
+  for (auto& db : databases) {
+    if (db.name == name) return &db;
+  }
+  return nullptr;
+}
+
+Preference* Device::FindPreference(const std::string& creator, int32_t number) {
+  for (auto& pref : preferences) {
+    if (pref.creator == creator && pref.number == number) return &pref;
+  }
+  return nullptr;
+}
 
 int32_t PackCode(const std::string& code) {
   uint32_t v = 0;
-  for (size_t i = 0; i < 4; ++i) v = (v << 8) | (i < code.size() ? uint8_t(code[i]) : 0x20);
+  for (size_t i = 0; i < 4; ++i) {
+    v = (v << 8) | (i < code.size() ? static_cast<uint8_t>(code[i]) : uint8_t{0x20});
+  }
   return static_cast<int32_t>(v);
 }
+
 std::string UnpackCode(int32_t code) {
   std::string s(4, ' ');
   uint32_t v = static_cast<uint32_t>(code);
-  for (int i = 3; i >= 0; --i, v >>= 8) s[i] = static_cast<char>(v & 0xFF);
+  for (int i = 3; i >= 0; --i, v >>= 8) s[static_cast<size_t>(i)] = static_cast<char>(v & 0xFF);
   return s;
+}
+
+std::string ToHex(const Bytes& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (uint8_t b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0x0F];
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Image: JSON text <-> Device
+
+namespace {
+
+// The device's texts are 8-bit. In the image each byte is the character of
+// the same code (U+0000..U+00FF), written as UTF-8, so every name survives a
+// round trip whatever bytes it holds.
+std::string BytesToJsonText(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (unsigned char c : bytes) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+class ImageReader {
+ public:
+  explicit ImageReader(std::string source) : source_(std::move(source)) {}
+
+  [[noreturn]] void Fail(const std::string& place, const std::string& what) const {
+    throw ImageError(source_ + ": " + (place.empty() ? "" : place + ": ") + what);
+  }
+
+  const json& Member(const json& obj, const std::string& place, const char* key) const {
+    auto it = obj.find(key);
+    if (it == obj.end()) Fail(place, std::string("missing \"") + key + "\"");
+    return *it;
+  }
+
+  void OnlyKeys(const json& obj, const std::string& place,
+                std::initializer_list<const char*> keys) const {
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+      bool known =
+          std::any_of(keys.begin(), keys.end(), [&](const char* k) { return it.key() == k; });
+      if (!known) Fail(place, "unknown field \"" + it.key() + "\"");
+    }
+  }
+
+  const json& Object(const json& v, const std::string& place) const {
+    if (!v.is_object()) Fail(place, std::string("expected an object, found ") + v.type_name());
+    return v;
+  }
+
+  const json& Array(const json& v, const std::string& place) const {
+    if (!v.is_array()) Fail(place, std::string("expected an array, found ") + v.type_name());
+    return v;
+  }
+
+  int64_t Integer(const json& v, const std::string& place, int64_t lo, int64_t hi) const {
+    if (!v.is_number_integer()) {
+      Fail(place, std::string("expected an integer, found ") +
+                      (v.is_number() ? "a number with a fraction" : v.type_name()));
+    }
+    bool inRange;
+    int64_t value = 0;
+    if (v.is_number_unsigned()) {
+      uint64_t u = v.get<uint64_t>();
+      inRange = u <= static_cast<uint64_t>(hi);
+      value = inRange ? static_cast<int64_t>(u) : 0;
+    } else {
+      value = v.get<int64_t>();
+      inRange = value >= lo && value <= hi;
+    }
+    if (!inRange) {
+      Fail(place, v.dump() + " is outside " + std::to_string(lo) + ".." + std::to_string(hi));
+    }
+    return value;
+  }
+
+  bool Boolean(const json& v, const std::string& place) const {
+    if (!v.is_boolean()) Fail(place, std::string("expected true or false, found ") + v.type_name());
+    return v.get<bool>();
+  }
+
+  // A text of the image back to the device's bytes (see BytesToJsonText).
+  std::string Text(const json& v, const std::string& place, size_t maxBytes) const {
+    if (!v.is_string()) Fail(place, std::string("expected a text, found ") + v.type_name());
+    const std::string& utf8 = v.get_ref<const std::string&>();
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(utf8[i]);
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
+        unsigned char d = static_cast<unsigned char>(utf8[++i]);
+        out += static_cast<char>(((c & 0x03) << 6) | (d & 0x3F));
+      } else {
+        Fail(place, "character " + std::to_string(out.size() + 1) +
+                        " is beyond U+00FF; the handheld's texts are 8-bit");
+      }
+    }
+    if (out.find('\0') != std::string::npos) Fail(place, "a text cannot hold the character 0");
+    if (out.size() > maxBytes) {
+      Fail(place, "\"" + utf8 + "\" is " + std::to_string(out.size()) +
+                      " characters long; at most " + std::to_string(maxBytes) + " fit");
+    }
+    return out;
+  }
+
+  std::string Code(const json& v, const std::string& place) const {
+    std::string code = Text(v, place, 4);
+    if (code.size() != 4) Fail(place, "\"" + v.get<std::string>() + "\" is not a 4-character code");
+    return code;
+  }
+
+  Bytes Hex(const json& v, const std::string& place) const {
+    if (!v.is_string()) {
+      Fail(place, std::string("expected a text of hex digits, found ") + v.type_name());
+    }
+    const std::string& text = v.get_ref<const std::string&>();
+    if (text.size() % 2 != 0) Fail(place, "odd number of hex digits");
+    Bytes out;
+    out.reserve(text.size() / 2);
+    for (size_t i = 0; i < text.size(); i += 2) {
+      int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+      if (hi < 0 || lo < 0) {
+        size_t bad = hi < 0 ? i : i + 1;
+        Fail(place, "character " + std::to_string(bad + 1) + " ('" + std::string(1, text[bad]) +
+                        "') is not a hex digit");
+      }
+      out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    }
+    return out;
+  }
+
+  static int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  }
+
+  Device Read(const json& root) const {
+    Object(root, "");
+    auto fmt = root.find("format");
+    if (fmt == root.end()) Fail("", "missing \"format\"; not a handheld image");
+    if (!fmt->is_string() || fmt->get<std::string>() != kImageFormat) {
+      Fail("format", "unknown image format version " + fmt->dump() + " (this program reads \"" +
+                         kImageFormat + "\")");
+    }
+    OnlyKeys(root, "", {"format", "databases", "preferences"});
+
+    Device device;
+    const json& dbs = Array(Member(root, "", "databases"), "databases");
+    std::set<std::string> dbNames;
+    for (size_t d = 0; d < dbs.size(); ++d) {
+      std::string place = "databases[" + std::to_string(d) + "]";
+      device.databases.push_back(ReadDatabase(dbs[d], place));
+      if (!dbNames.insert(device.databases.back().name).second) {
+        Fail(place + ".name",
+             "a second database named \"" + dbs[d]["name"].get<std::string>() + "\"");
+      }
+    }
+
+    const json& prefs = Array(Member(root, "", "preferences"), "preferences");
+    std::set<std::pair<std::string, int32_t>> prefKeys;
+    for (size_t p = 0; p < prefs.size(); ++p) {
+      std::string place = "preferences[" + std::to_string(p) + "]";
+      const json& pj = Object(prefs[p], place);
+      OnlyKeys(pj, place, {"creator", "number", "version", "data"});
+      Preference pref;
+      pref.creator = Code(Member(pj, place, "creator"), place + ".creator");
+      pref.number = static_cast<int32_t>(
+          Integer(Member(pj, place, "number"), place + ".number", INT32_MIN, INT32_MAX));
+      pref.version = static_cast<int32_t>(
+          Integer(Member(pj, place, "version"), place + ".version", INT32_MIN, INT32_MAX));
+      pref.data = Hex(Member(pj, place, "data"), place + ".data");
+      if (!prefKeys.insert({pref.creator, pref.number}).second) {
+        Fail(place, "a second preference " + std::to_string(pref.number) + " of creator \"" +
+                        pj["creator"].get<std::string>() + "\"");
+      }
+      device.preferences.push_back(std::move(pref));
+    }
+    return device;
+  }
+
+  Database ReadDatabase(const json& v, const std::string& place) const {
+    const json& dj = Object(v, place);
+    OnlyKeys(dj, place, {"name", "creator", "type", "categories", "records"});
+    Database db;
+    db.name = Text(Member(dj, place, "name"), place + ".name", kMaxDatabaseName);
+    if (db.name.empty()) Fail(place + ".name", "a database needs a name");
+    db.creator = Code(Member(dj, place, "creator"), place + ".creator");
+    db.type = Code(Member(dj, place, "type"), place + ".type");
+
+    const json& cats = Array(Member(dj, place, "categories"), place + ".categories");
+    if (cats.size() != db.categories.size()) {
+      Fail(place + ".categories", std::to_string(cats.size()) +
+                                      " entries; a database has exactly " +
+                                      std::to_string(db.categories.size()) + " category slots");
+    }
+    for (size_t c = 0; c < cats.size(); ++c) {
+      std::string cp = place + ".categories[" + std::to_string(c) + "]";
+      const json& cj = Object(cats[c], cp);
+      OnlyKeys(cj, cp, {"name", "id", "dirty"});
+      Category& cat = db.categories[c];
+      cat.name = Text(Member(cj, cp, "name"), cp + ".name", kMaxCategoryName);
+      cat.id = static_cast<int32_t>(Integer(Member(cj, cp, "id"), cp + ".id", 0, 255));
+      cat.dirty = Boolean(Member(cj, cp, "dirty"), cp + ".dirty");
+    }
+
+    const json& recs = Array(Member(dj, place, "records"), place + ".records");
+    for (size_t r = 0; r < recs.size(); ++r) {
+      std::string rp = place + ".records[" + std::to_string(r) + "]";
+      const json& rj = Object(recs[r], rp);
+      OnlyKeys(rj, rp, {"id", "category", "attributes", "data"});
+      Record rec;
+      rec.id =
+          static_cast<int32_t>(Integer(Member(rj, rp, "id"), rp + ".id", INT32_MIN, INT32_MAX));
+      if (rec.id == 0) Fail(rp + ".id", "0 is not a record identifier (it means \"not numbered\")");
+      rec.category = static_cast<int32_t>(
+          Integer(Member(rj, rp, "category"), rp + ".category", 0, kMaxRecordCategory));
+      rec.attributes = static_cast<int32_t>(
+          Integer(Member(rj, rp, "attributes"), rp + ".attributes", 0, kMaxRecordAttributes));
+      rec.data = Hex(Member(rj, rp, "data"), rp + ".data");
+      if (db.Find(rec.id) != nullptr) {
+        Fail(rp + ".id", "record identifier " + std::to_string(rec.id) + " is used twice");
+      }
+      db.Append(std::move(rec));
+    }
+    return db;
+  }
+
+ private:
+  std::string source_;
+};
+
+// Line and column of a byte offset, for JSON syntax errors.
+std::string LineAndColumn(const std::string& text, size_t offset) {
+  size_t line = 1, column = 1;
+  for (size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+std::string SystemError(int error) { return std::strerror(error); }
+
+}  // namespace
+
+Device Device::FromJson(const std::string& text, const std::string& source) {
+  json root;
+  try {
+    root = json::parse(text);
+  } catch (const json::parse_error& e) {
+    // e.what() carries the library's own prefix; keep only its explanation.
+    std::string what = e.what();
+    if (auto colon = what.find("syntax error"); colon != std::string::npos) {
+      what = what.substr(colon);
+    }
+    size_t at = e.byte == 0 ? 0 : e.byte - 1;
+    throw ImageError(source + ": " + LineAndColumn(text, at) + ": not valid JSON (" + what + ")");
+  }
+  return ImageReader(source).Read(root);
+}
+
+std::string Device::ToJson() const {
+  // Written by hand rather than by the library's pretty printer so that the
+  // fields keep their documented order and each category, record and
+  // preference stays on one line: images of many records remain readable.
+  using ojson = nlohmann::ordered_json;
+  std::string out = "{\n  \"format\": " + ojson(kImageFormat).dump() + ",\n  \"databases\": [";
+  for (size_t d = 0; d < databases.size(); ++d) {
+    const Database& db = databases[d];
+    out += d == 0 ? "\n" : ",\n";
+    out += "    {\n      \"name\": " + ojson(BytesToJsonText(db.name)).dump() +
+           ",\n      \"creator\": " + ojson(BytesToJsonText(db.creator)).dump() +
+           ",\n      \"type\": " + ojson(BytesToJsonText(db.type)).dump() +
+           ",\n      \"categories\": [";
+    for (size_t c = 0; c < db.categories.size(); ++c) {
+      const Category& cat = db.categories[c];
+      ojson cj = {{"name", BytesToJsonText(cat.name)}, {"id", cat.id}, {"dirty", cat.dirty}};
+      out += (c == 0 ? "\n        " : ",\n        ") + cj.dump(-1, ' ', false);
+    }
+    out += "\n      ],\n      \"records\": [";
+    const auto& records = db.Records();
+    for (size_t r = 0; r < records.size(); ++r) {
+      const Record& rec = records[r];
+      ojson rj = {{"id", rec.id},
+                  {"category", rec.category},
+                  {"attributes", rec.attributes},
+                  {"data", ToHex(rec.data)}};
+      out += (r == 0 ? "\n        " : ",\n        ") + rj.dump();
+    }
+    out += records.empty() ? "]\n    }" : "\n      ]\n    }";
+  }
+  out += databases.empty() ? "],\n  \"preferences\": [" : "\n  ],\n  \"preferences\": [";
+  for (size_t p = 0; p < preferences.size(); ++p) {
+    const Preference& pref = preferences[p];
+    ojson pj = {{"creator", BytesToJsonText(pref.creator)},
+                {"number", pref.number},
+                {"version", pref.version},
+                {"data", ToHex(pref.data)}};
+    out += (p == 0 ? "\n    " : ",\n    ") + pj.dump();
+  }
+  out += preferences.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  return out;
+}
+
+Device Device::Load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ImageError(path + ": cannot read the handheld image: " + SystemError(errno));
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (in.bad()) throw ImageError(path + ": cannot read the handheld image");
+  return FromJson(text.str(), path);
+}
+
+void Device::Save(const std::string& path) const {
+  std::string text = ToJson();
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  fs::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+  int fd = mkstemp(tmpl.data());
+  if (fd < 0) {
+    throw ImageError(path + ": cannot write the handheld image: " + SystemError(errno));
+  }
+  auto fail = [&](const std::string& step) {
+    int error = errno;
+    if (fd >= 0) close(fd);
+    unlink(tmpl.c_str());
+    throw ImageError(path + ": cannot write the handheld image (" + step +
+                     "): " + SystemError(error));
+  };
+  // A replaced image keeps its permissions; a new one gets the usual ones.
+  struct stat old {};
+  mode_t mode = 0644;
+  if (stat(path.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (fchmod(fd, mode) != 0) fail("permissions");
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail("write");
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0) fail("flush");
+  if (close(fd) != 0) {
+    fd = -1;
+    fail("close");
+  }
+  fd = -1;
+  if (rename(tmpl.c_str(), path.c_str()) != 0) fail("rename");
+  // Make the rename itself durable.
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
 }
 
 }  // namespace bolvarin::handheld

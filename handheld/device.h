@@ -26,6 +26,12 @@ inline constexpr int32_t kAttrDeleted = 0x80;
 inline constexpr int32_t kAttrDirty = 0x40;
 inline constexpr int32_t kAttrArchived = 0x08;
 
+// Limits of what the device stores (texts are 8-bit, counted in bytes).
+inline constexpr size_t kMaxDatabaseName = 31;
+inline constexpr size_t kMaxCategoryName = 15;
+inline constexpr int32_t kMaxRecordCategory = 15;
+inline constexpr int32_t kMaxRecordAttributes = 255;
+
 // A corrupt image, an unknown format version, or a file that cannot be read
 // or written: the message names the file and the place.
 class ImageError : public std::runtime_error {
@@ -71,6 +77,15 @@ struct Database {
   const std::vector<Record>& Records() const;
   int32_t NewId();
 
+  // Raw access for readers that walk the records while others remove some:
+  // slots keep their positions until the next compaction (Records() after
+  // removals, RemoveAll), which changes Generation(). Slot() is null for
+  // a removed record.
+  size_t SlotCount() const;
+  const Record* Slot(size_t slot) const;
+  std::optional<size_t> SlotOf(int32_t id) const;
+  uint64_t Generation() const { return generation_; }
+
  private:
   void Compact() const;
   mutable std::vector<Record> records_;
@@ -78,6 +93,7 @@ struct Database {
   mutable size_t removedCount_ = 0;
   mutable std::unordered_map<int32_t, size_t> index_;
   int32_t nextId_ = 0;
+  mutable uint64_t generation_ = 0;
 };
 
 struct Preference {
@@ -108,5 +124,8 @@ class Device {
 // Packs a four-character code ("Bolv") into the platform's 32-bit form.
 int32_t PackCode(const std::string& code);
 std::string UnpackCode(int32_t code);
+
+// Bytes as upper-case hex digits, two per byte, nothing between.
+std::string ToHex(const Bytes& bytes);
 
 }  // namespace bolvarin::handheld

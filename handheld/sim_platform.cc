@@ -1,26 +1,427 @@
 #include "handheld/sim_platform.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 #include "base/error.h"
+#include "base/text.h"
 
 namespace bolvarin::handheld {
+
+namespace {
+
+constexpr char kAdapterProgId[] = "HXDirect.HXRecordAdapter";
+
+// An empty identifier counts as 0, the way the platform coerces an empty
+// tagged value to a number.
+int32_t IdOf(const TaggedValue& v) { return v.IsEmpty() ? 0 : v.AsInt32(); }
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+class SimSyncContext : public SyncContext {
+ public:
+  explicit SimSyncContext(SimPlatform& platform) : platform_(platform) {}
+
+  int32_t SyncTypeCode() override { return platform_.run().syncType; }
+  std::string DesktopPath() override { return platform_.run().desktopPath; }
+  std::string DesktopFileName() override { return platform_.run().desktopFileName; }
+  int16_t DatabaseCount() override {
+    size_t count = platform_.run().databases.size();
+    if (count > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
+      Raise(err::kOverflow, "the run lists " + std::to_string(count) + " databases; at most " +
+                                std::to_string(std::numeric_limits<int16_t>::max()) + " fit");
+    }
+    return static_cast<int16_t>(count);
+  }
+  std::vector<std::string> DatabaseNames() override { return platform_.run().databases; }
+  int32_t CreatorCode() override { return platform_.run().creatorCode; }
+  int32_t TypeCode() override { return platform_.run().typeCode; }
+
+ private:
+  SimPlatform& platform_;
+};
+
+// Objects below name their database rather than point into the device, so
+// creating another database (which may move the device's list) never leaves
+// them pointing at freed memory.
+Database& LookUp(SimPlatform& platform, const std::string& name) {
+  Database* db = platform.device().FindDatabase(name);
+  if (db == nullptr) Raise(err::kPlatform, "database " + Quoted(name) + " no longer exists");
+  return *db;
+}
+
+class SimCategories : public HandheldCategories {
+ public:
+  SimCategories(SimPlatform& platform, const Database& db)
+      : platform_(platform), database_(db.name), staged_(db.categories) {}
+
+  void Commit() override {
+    platform_.Check("Commit");
+    platform_.NoteCategoryCall("Commit");
+    LookUp(platform_, database_).categories = staged_;
+  }
+  void ResetDirtyFlags() override {
+    platform_.Check("ResetDirtyFlags");
+    platform_.NoteCategoryCall("ResetDirtyFlags");
+    for (auto& slot : staged_) slot.dirty = false;
+  }
+  std::string Name(int32_t index) override { return Slot("Name", index).name; }
+  void SetName(int32_t index, const std::string& name) override {
+    Category& slot = Slot("SetName", index);
+    platform_.NoteCategoryCall("Name " + std::to_string(index));
+    // The desktop pads names to 15 characters; the device keeps the text.
+    std::string text = name;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (text.size() > kMaxCategoryName) text.resize(kMaxCategoryName);
+    slot.name = text;
+  }
+  int32_t ID(int32_t index) override { return Slot("ID", index).id; }
+  void SetID(int32_t index, uint8_t id) override {
+    Category& slot = Slot("SetID", index);
+    platform_.NoteCategoryCall("ID " + std::to_string(index));
+    slot.id = id;
+  }
+  bool Dirty(int32_t index) override { return Slot("Dirty", index).dirty; }
+  void SetDirty(int32_t index, bool dirty) override {
+    Category& slot = Slot("SetDirty", index);
+    platform_.NoteCategoryCall("Dirty " + std::to_string(index));
+    slot.dirty = dirty;
+  }
+  void SetLastIndex(int32_t index) override {
+    platform_.Check("SetLastIndex");
+    if (index < -1 || index >= static_cast<int32_t>(staged_.size())) {
+      Raise(err::kSubscriptOutOfRange, "LastIndex " + std::to_string(index) + " is outside -1..15");
+    }
+    platform_.NoteCategoryCall("LastIndex " + std::to_string(index));
+    LookUp(platform_, database_).lastIndex = index;
+  }
+
+ private:
+  Category& Slot(const char* operation, int32_t index) {
+    platform_.Check(operation);
+    if (index < 0 || index >= static_cast<int32_t>(staged_.size())) {
+      Raise(err::kSubscriptOutOfRange, std::string(operation) + ": category index " +
+                                           std::to_string(index) + " is outside 0..15");
+    }
+    return staged_[static_cast<size_t>(index)];
+  }
+
+  SimPlatform& platform_;
+  std::string database_;
+  std::array<Category, 16> staged_;
+};
+
+class SimAdapter : public HXRecordAdapter {
+ public:
+  SimAdapter(SimPlatform& platform, std::string database)
+      : platform_(platform), database_(std::move(database)) {}
+
+  void SetReadPosition(int32_t position) override {
+    platform_.Check("SetReadPosition");
+    if (position < 0) {
+      Raise(err::kInvalidArgument, "ReadPosition " + std::to_string(position) + " is negative");
+    }
+    const Database& db = Db();
+    // Position counts records, not slots: skip the removed slots in front.
+    size_t slot = 0, seen = 0;
+    while (slot < db.SlotCount() && (db.Slot(slot) == nullptr || seen < size_t(position))) {
+      if (db.Slot(slot) != nullptr) ++seen;
+      ++slot;
+    }
+    slot_ = slot;
+    generation_ = db.Generation();
+    lastId_.reset();
+    atEnd_ = false;
+  }
+
+  Bytes ReadNext(int32_t /*n*/, TaggedValue& vRecordId, int32_t& nCategory,
+                 int32_t& eAttributes) override {
+    platform_.Check("ReadNext");
+    const Database& db = Db();
+    Relocate(db);
+    while (slot_ < db.SlotCount() && db.Slot(slot_) == nullptr) ++slot_;
+    if (slot_ >= db.SlotCount()) {
+      atEnd_ = true;
+      vRecordId.Clear();
+      nCategory = 0;
+      eAttributes = 0;
+      return {};
+    }
+    const Record& rec = *db.Slot(slot_++);
+    atEnd_ = false;
+    lastId_ = rec.id;
+    vRecordId = TaggedValue::Int32(rec.id);
+    nCategory = rec.category;
+    eAttributes = rec.attributes;
+    return rec.data;
+  }
+
+  bool AtEnd() override { return atEnd_; }
+
+  void WriteRecord(TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
+                   const Bytes& pData) override {
+    platform_.Check("WriteRecord");
+    int32_t id = IdOf(vRecordId);
+    if (lngCategory < 0 || lngCategory > kMaxRecordCategory) {
+      Raise(err::kInvalidArgument, "WriteRecord: category " + std::to_string(lngCategory) +
+                                       " of record " + std::to_string(id) + " is outside 0..15");
+    }
+    if (eAttributes < 0 || eAttributes > kMaxRecordAttributes) {
+      Raise(err::kInvalidArgument, "WriteRecord: attributes " + std::to_string(eAttributes) +
+                                       " of record " + std::to_string(id) + " are outside 0..255");
+    }
+    Database& db = Db();
+    if (id != 0) {
+      if (Record* rec = db.Find(id)) {
+        rec->category = lngCategory;
+        rec->attributes = eAttributes;
+        rec->data = pData;
+        vRecordId = TaggedValue::Int32(id);
+        return;
+      }
+    }
+    id = db.Append(Record{id, lngCategory, eAttributes, pData});
+    vRecordId = TaggedValue::Int32(id);
+  }
+
+  void RemoveRecord(const TaggedValue& vRecordId) override {
+    platform_.Check("RemoveRecord");
+    int32_t id = IdOf(vRecordId);
+    Database& db = Db();
+    if (!db.Remove(id)) {
+      Raise(err::kPlatform, "RemoveRecord: record " + std::to_string(id) +
+                                " does not exist in database " + Quoted(database_));
+    }
+  }
+
+  void RemoveSet(int32_t selector, int32_t /*mask*/) override {
+    platform_.Check("RemoveSet");
+    Database& db = Db();
+    switch (selector) {
+      case 0:
+        db.RemoveAll();
+        break;
+      case 1:
+        db.PurgeDeleted();
+        break;
+      default:
+        Raise(err::kInvalidArgument,
+              "RemoveSet: selector " + std::to_string(selector) + " is neither 0 nor 1");
+    }
+  }
+
+  std::shared_ptr<HandheldCategories> Categories() override {
+    platform_.Check("Categories");
+    return std::make_shared<SimCategories>(platform_, Db());
+  }
+
+ private:
+  Database& Db() { return LookUp(platform_, database_); }
+
+  // After a compaction slots have moved: continue after the record read last.
+  void Relocate(const Database& db) {
+    if (generation_ == db.Generation()) return;
+    generation_ = db.Generation();
+    if (!lastId_) {
+      slot_ = 0;
+    } else if (auto slot = db.SlotOf(*lastId_)) {
+      slot_ = *slot + 1;
+    } else {
+      // The record read last is gone too. Its followers moved down by the
+      // number of removed slots in front of them, which is no longer known;
+      // staying at the same slot number never reads a record twice, at the
+      // cost of possibly skipping some. Only a compaction in the middle of a
+      // read pass (Records() called by an inspector) gets here.
+      slot_ = std::min(slot_, db.SlotCount());
+    }
+  }
+
+  SimPlatform& platform_;
+  std::string database_;
+  size_t slot_ = 0;
+  uint64_t generation_ = 0;
+  std::optional<int32_t> lastId_;
+  bool atEnd_ = false;
+};
+
+class SimServices : public ConduitServices {
+ public:
+  explicit SimServices(SimPlatform& platform) : platform_(platform) {}
+
+  void AddLogEntry(const std::string& text, int32_t a, int32_t b, int32_t c) override {
+    platform_.Check("AddLogEntry");
+    platform_.AddLog(LogEntry{text, a, b, c});
+  }
+
+  std::shared_ptr<HXRecordAdapter> OpenDatabase(const std::string& name, const std::string& progId,
+                                                int32_t /*mode*/) override {
+    platform_.Check("OpenDatabase");
+    CheckProgId(progId);
+    Database* db = platform_.device().FindDatabase(name);
+    if (db == nullptr) Raise(err::kPlatform, "database " + Quoted(name) + " does not exist");
+    return std::make_shared<SimAdapter>(platform_, db->name);
+  }
+
+  std::shared_ptr<HXRecordAdapter> CreateDatabase(const std::string& name,
+                                                  const std::string& progId,
+                                                  const TaggedValue& creator,
+                                                  const TaggedValue& type, int32_t /*mode*/,
+                                                  int32_t /*a*/, int32_t /*b*/,
+                                                  int32_t /*c*/) override {
+    platform_.Check("CreateDatabase");
+    CheckProgId(progId);
+    if (name.empty() || name.size() > kMaxDatabaseName) {
+      Raise(err::kInvalidArgument,
+            "CreateDatabase: the name " + Quoted(name) + " is empty or longer than 31 characters");
+    }
+    if (platform_.device().FindDatabase(name) != nullptr) {
+      Raise(err::kPlatform, "CreateDatabase: database " + Quoted(name) + " already exists");
+    }
+    Database db;
+    db.name = name;
+    db.creator = Code(creator, "creator");
+    db.type = Code(type, "type");
+    platform_.device().databases.push_back(std::move(db));
+    return std::make_shared<SimAdapter>(platform_, name);
+  }
+
+ private:
+  static void CheckProgId(const std::string& progId) {
+    if (progId != kAdapterProgId) {
+      Raise(err::kPlatform, "cannot create " + Quoted(progId) + ": unknown record adapter class");
+    }
+  }
+  static std::string Code(const TaggedValue& value, const char* what) {
+    const std::string& text = value.AsText();
+    if (text.size() != 4) {
+      Raise(err::kInvalidArgument, std::string("CreateDatabase: the ") + what + " " + Quoted(text) +
+                                       " is not a 4-character code");
+    }
+    return text;
+  }
+
+  SimPlatform& platform_;
+};
+
+class SimUtility : public PlatformUtility {
+ public:
+  explicit SimUtility(SimPlatform& platform) : platform_(platform) {}
+
+  std::string CodeToText(int32_t code, int32_t /*flag*/) override {
+    platform_.Check("CodeToText");
+    return UnpackCode(code);
+  }
+  std::string RecordIdToText(const TaggedValue& vRecordId) override {
+    platform_.Check("RecordIdToText");
+    return std::to_string(IdOf(vRecordId));
+  }
+  TaggedValue TextToRecordId(const std::string& text) override {
+    platform_.Check("TextToRecordId");
+    std::string digits = TrimBlanks(text);
+    const char* first = digits.data();
+    const char* last = digits.data() + digits.size();
+    if (first != last && *first == '+') ++first;
+    int32_t id = 0;
+    auto [ptr, ec] = std::from_chars(first, last, id);
+    if (ec == std::errc::result_out_of_range && ptr == last) {
+      Raise(err::kOverflow, "record identifier " + Quoted(text) + " is outside the 32-bit range");
+    }
+    if (ec != std::errc() || ptr != last || first == last) {
+      Raise(err::kTypeMismatch, "Type mismatch: " + Quoted(text) + " is not a record identifier");
+    }
+    return TaggedValue::Int32(id);
+  }
+
+ private:
+  SimPlatform& platform_;
+};
+
+class SimSystem : public PlatformSystem {
+ public:
+  explicit SimSystem(SimPlatform& platform) : platform_(platform) {}
+
+  std::shared_ptr<SyncContext> GetSyncContext() override {
+    platform_.Check("GetSyncContext");
+    return std::make_shared<SimSyncContext>(platform_);
+  }
+
+  void ReadPreference(const TaggedValue& creator, int32_t number, bool /*flag*/, int32_t& version,
+                      TaggedValue& data) override {
+    platform_.Check("ReadPreference");
+    const std::string& code = creator.AsText();
+    Preference* pref = platform_.device().FindPreference(code, number);
+    if (pref == nullptr) {
+      Raise(err::kPlatform, "preference " + std::to_string(number) + " of creator " + Quoted(code) +
+                                " does not exist");
+    }
+    version = pref->version;
+    data = TaggedValue::FromBytes(pref->data);
+  }
+
+  void WritePreference(const TaggedValue& creator, int32_t number, bool /*flag*/, int32_t version,
+                       const TaggedValue& data) override {
+    platform_.Check("WritePreference");
+    const std::string& code = creator.AsText();
+    if (code.size() != 4) {
+      Raise(err::kInvalidArgument,
+            "WritePreference: the creator " + Quoted(code) + " is not a 4-character code");
+    }
+    const Bytes& bytes = data.AsBytes();
+    Device& device = platform_.device();
+    Preference* pref = device.FindPreference(code, number);
+    if (pref == nullptr) {
+      device.preferences.push_back(Preference{code, number, version, bytes});
+    } else {
+      pref->version = version;
+      pref->data = bytes;
+    }
+  }
+
+ private:
+  SimPlatform& platform_;
+};
+
+}  // namespace
 
 SimPlatform::SimPlatform(Device& device, RunRequest run, LogSink sink)
     : device_(device), run_(std::move(run)), sink_(std::move(sink)) {}
 
 std::shared_ptr<PlatformSystem> SimPlatform::NewPlatformSystem() {
-  Raise(err::kPlatform, "PlatformSystem is not built yet");
+  Check("NewPlatformSystem");
+  return std::make_shared<SimSystem>(*this);
 }
+
 std::shared_ptr<ConduitServices> SimPlatform::NewConduitServices() {
-  Raise(err::kPlatform, "ConduitServices is not built yet");
+  Check("NewConduitServices");
+  return std::make_shared<SimServices>(*this);
 }
+
 std::shared_ptr<PlatformUtility> SimPlatform::NewPlatformUtility() {
-  Raise(err::kPlatform, "PlatformUtility is not built yet");
+  Check("NewPlatformUtility");
+  return std::make_shared<SimUtility>(*this);
 }
+
+void SimPlatform::FailOperationAfter(const std::string& operation, int successfulCalls) {
+  failingAfter_.emplace_back(operation, successfulCalls);
+}
+
 bool SimPlatform::ShouldFail(const std::string& operation) const {
-  return std::find(failing_.begin(), failing_.end(), operation) != failing_.end();
+  if (std::find(failing_.begin(), failing_.end(), operation) != failing_.end()) return true;
+  for (auto& [name, remaining] : failingAfter_) {
+    if (name != operation) continue;
+    if (remaining <= 0) return true;
+    --remaining;
+  }
+  return false;
 }
+
+void SimPlatform::Check(const std::string& operation) const {
+  if (ShouldFail(operation)) {
+    Raise(err::kPlatform, "simulated failure of " + operation);
+  }
+}
+
 void SimPlatform::AddLog(const LogEntry& entry) {
   log_.push_back(entry);
   if (sink_) sink_(entry);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conduit/platform.h"
@@ -49,8 +50,16 @@ class SimPlatform : public Platform {
   // Fault injection for tests: make the named operation raise a platform
   // error ("OpenDatabase", "CreateDatabase", "ReadPreference",
   // "WritePreference", "GetSyncContext").
+  // Every operation of the platform objects can be named, by the name it
+  // has in conduit/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
+  // "RemoveSet", "Categories", "Commit", "AddLogEntry", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
+  // The named operation succeeds `successfulCalls` more times, then raises
+  // on every later call (a device that goes away in the middle of a run).
+  void FailOperationAfter(const std::string& operation, int successfulCalls);
   bool ShouldFail(const std::string& operation) const;
+  // Raises the simulated platform error when the operation should fail.
+  void Check(const std::string& operation) const;
   void AddLog(const LogEntry& entry);
   void NoteCategoryCall(std::string call) { categoryCalls_.push_back(std::move(call)); }
 
@@ -61,6 +70,8 @@ class SimPlatform : public Platform {
   std::vector<LogEntry> log_;
   std::vector<std::string> categoryCalls_;
   std::vector<std::string> failing_;
+  // Operations that fail after a number of further successful calls.
+  mutable std::vector<std::pair<std::string, int>> failingAfter_;
 };
 
 }  // namespace bolvarin::handheld
