@@ -231,7 +231,11 @@ void CDtData::WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int
         DecodeRecord(Converter(), vRecordId, lngCategory, eAttributes,
                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     entry.lDate = LineDate(entry.Texte);
-    if (!list.SetFirst(id, entry)) list.Add(std::move(entry));
+    if (list.FindFirst(id) != 0) {
+      list.SetFirst(id, std::move(entry));
+    } else {
+      list.Add(std::move(entry));
+    }
   } catch (const std::exception&) {
     // A record that does not convert is left out; the list keeps its
     // earlier state for it.

@@ -30,6 +30,8 @@ class CDtData {
   // Release: replaces the data file with the list's lines and runs
   // "postsync". Nothing is written when no folder was ever given, or when
   // the file existed but could not be read (it is then left as it was).
+  // A store that was given a file empties DesktopRecords at release, written
+  // or not, so its records never reach a later run of the same process.
   ~CDtData();
   CDtData(const CDtData&) = delete;
   CDtData& operator=(const CDtData&) = delete;
@@ -38,7 +40,8 @@ class CDtData {
   // False when the file is missing or cannot be read; for an unreadable file
   // nothing of it stays in the list and OpenFailure() says where and why.
   bool OpenDatabase(const std::string& pPath, const std::string& pName);
-  // Replaces any file of that name by an empty one. False when it cannot.
+  // Replaces any file of that name by an empty one. False when it cannot,
+  // and for the file the last OpenDatabase found unreadable (it is kept).
   bool CreateDatabase(const std::string& pPath, const std::string& pName);
 
   Bytes ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,

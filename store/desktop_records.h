@@ -38,7 +38,8 @@ class RecordList {
   int32_t Count() const;
 
   // Entry at a 1-based position; raises a subscript-out-of-range error
-  // naming the position and the count when there is none.
+  // naming the position and the count when there is none. The reference is
+  // good until the list next changes.
   const colEnregistrement& Item(int32_t position) const;
 
   // Appends an entry at the end.
