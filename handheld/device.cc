@@ -421,6 +421,16 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
 
 std::string SystemError(int error) { return std::strerror(error); }
 
+// {"a": 1, "b": "x"} on one line, members in their order.
+std::string FlatObject(const nlohmann::ordered_json& object) {
+  std::string out = "{";
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    if (it != object.begin()) out += ", ";
+    out += nlohmann::ordered_json(it.key()).dump() + ": " + it.value().dump();
+  }
+  return out + "}";
+}
+
 }  // namespace
 
 Device Device::FromJson(const std::string& text, const std::string& source) {
@@ -455,7 +465,7 @@ std::string Device::ToJson() const {
     for (size_t c = 0; c < db.categories.size(); ++c) {
       const Category& cat = db.categories[c];
       ojson cj = {{"name", BytesToJsonText(cat.name)}, {"id", cat.id}, {"dirty", cat.dirty}};
-      out += (c == 0 ? "\n        " : ",\n        ") + cj.dump(-1, ' ', false);
+      out += (c == 0 ? "\n        " : ",\n        ") + FlatObject(cj);
     }
     out += "\n      ],\n      \"records\": [";
     const auto& records = db.Records();
@@ -465,7 +475,7 @@ std::string Device::ToJson() const {
                   {"category", rec.category},
                   {"attributes", rec.attributes},
                   {"data", ToHex(rec.data)}};
-      out += (r == 0 ? "\n        " : ",\n        ") + rj.dump();
+      out += (r == 0 ? "\n        " : ",\n        ") + FlatObject(rj);
     }
     out += records.empty() ? "]\n    }" : "\n      ]\n    }";
   }
@@ -476,7 +486,7 @@ std::string Device::ToJson() const {
                 {"number", pref.number},
                 {"version", pref.version},
                 {"data", ToHex(pref.data)}};
-    out += (p == 0 ? "\n    " : ",\n    ") + pj.dump();
+    out += (p == 0 ? "\n    " : ",\n    ") + FlatObject(pj);
   }
   out += preferences.empty() ? "]\n}\n" : "\n  ]\n}\n";
   return out;
