@@ -25,8 +25,6 @@ using testing::TempDir;
 using testing::WriteFile;
 using Texts = std::vector<std::string>;
 
-std::string Padded(const std::string& name) { return name + std::string(15 - name.size(), ' '); }
-
 struct Slot {
   std::string name;
   int32_t id;
@@ -84,7 +82,7 @@ TEST_F(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
     const char* progress;
   } cases[] = {
       {"fast",
-       {{Padded("Home"), 1, true}, {"Work", 2, false}},
+       {{"Home", 1, true}, {"Work", 2, false}},
        Block(header, {"DM1", "HM2", "HM3"}, {"DT1", "DT2"}, {"DD1", "HD2"}),
        "Home, 1,True\r\nCar, 11,False\r\n",
        Lines({"DM1", "HM2", "HM3"}),
@@ -96,7 +94,7 @@ TEST_F(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
       {"hh2pc", handheld, block, "Home, 1,True\r\nWork, 2,False\r\n", Lines({"HM1", "HM2", "HM3"}),
        Lines({"HT1"}), Lines({"HD1", "HD2"}), " - Sync configured to Copy to PC"},
       {"pc2hh",
-       {{Padded("Food"), 10, true}, {"Work", 2, false}},
+       {{"Food", 10, true}, {"Work", 2, false}},
        Block(header, {"DM1"}, {"DT1", "DT2"}, {"DD1"}),
        categories,
        modeFile,
@@ -146,8 +144,8 @@ TEST_F(ListsEndToEnd, CopyingToTheDesktopAndBackKeepsTheHandheldLists) {
   handheld::Device after = LoadDevice();
   EXPECT_EQ(PreferenceText(after), block);
   // The desktop sends its leading run of changed slots back unchanged.
-  EXPECT_EQ(Ledger(after).categories[0].name, Padded("Home"));
-  EXPECT_EQ(Ledger(after).categories[1].name, Padded("Work"));
+  EXPECT_EQ(Ledger(after).categories[0].name, "Home");
+  EXPECT_EQ(Ledger(after).categories[1].name, "Work");
   EXPECT_EQ(Ledger(after).categories[2].name, "Gifts");
   EXPECT_EQ(ReadFile(Desktop("categories.txt")),
             "Home, 1,True\r\nWork, 2,True\r\nGifts, 3,False\r\n");

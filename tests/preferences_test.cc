@@ -344,6 +344,7 @@ TEST_F(PreferencesSync, RestoreSendsTheFilesToTheHandheld) {
   EXPECT_TRUE(result.LinesWith(" - RestorePreference - ").empty()) << result.AllLines();
   Texts sent(modes.begin(), modes.begin() + 30);
   EXPECT_EQ(PreferenceText(device), Block(Header(), sent, {"Food", "Rent"}, {"Weekly shopping"}));
+  EXPECT_EQ(device.FindPreference("Bolv", 0)->version, 7);  // the version read is passed back
   // The desktop files are only read.
   EXPECT_EQ(Read("mode.txt"), Lines(modes));
 }
@@ -358,16 +359,34 @@ TEST_F(PreferencesSync, RestoreKeepsAShortBlockWholeAsItsHeader) {
   EXPECT_EQ(PreferenceText(device), Block(shortBlock, {"Cash"}, {}, {"Rent"}));
 }
 
-TEST_F(PreferencesSync, RestoreWithAMissingFileLeavesTheHandheldAsItWas) {
-  const std::string old = Block(Header(), {"Old"}, {"Old"}, {"Old"});
-  auto device = lists_testing::MakeDevice(&old);
-  Write("mode.txt", "Cash\r\n");
-  Write("desc.txt", "Rent\r\n");
-  auto result = Run(device, 3);
-  auto lines = result.LinesWith(" - RestorePreference - ");
-  ASSERT_EQ(lines.size(), 1u) << result.AllLines();
-  EXPECT_NE(lines[0].find("type.txt"), std::string::npos) << lines[0];
-  EXPECT_EQ(PreferenceText(device), old);
+TEST_F(PreferencesSync, RestoreThatFailsLeavesTheHandheldAsItWas) {
+  struct Case {
+    const char* what;
+    bool typeFile;
+    const char* failing;  // platform operation made to fail, or empty
+    const char* names;    // a piece of the log line
+  } cases[] = {
+      {"type.txt missing", false, "", "type.txt"},
+      {"unreadable preference", true, "ReadPreference", "ReadPreference"},
+      {"refused write", true, "WritePreference", "WritePreference"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir desktop;
+    const std::string old = Block(Header(), {"Old"}, {"Old"}, {"Old"});
+    auto device = lists_testing::MakeDevice(&old);
+    WriteFile(desktop.File("mode.txt"), "Cash\r\n");
+    if (c.typeFile) WriteFile(desktop.File("type.txt"), "Food\r\n");
+    WriteFile(desktop.File("desc.txt"), "Rent\r\n");
+    auto result = RunSync(device, desktop.path(), 3, [&](handheld::SimPlatform& p) {
+      if (*c.failing != '\0') p.FailOperation(c.failing);
+    });
+    auto lines = result.LinesWith(" - RestorePreference - ");
+    ASSERT_EQ(lines.size(), 1u) << result.AllLines();
+    EXPECT_NE(lines[0].find(c.names), std::string::npos) << lines[0];
+    EXPECT_EQ(PreferenceText(device), old);
+    EXPECT_EQ(ReadFile(desktop.File("mode.txt")), "Cash\r\n");
+  }
 }
 
 // Fast sync: merge by position.
@@ -417,6 +436,7 @@ TEST_F(PreferencesSync, MergeByPositionSendsTheSameListsToBothSides) {
     auto result = RunSync(device, desktop.path(), 0);
     EXPECT_TRUE(result.LinesWith(" - SyncPreference - ").empty()) << result.AllLines();
     EXPECT_EQ(PreferenceText(device), Block(Header(), c.merged, {"Food"}, {"Rent"}));
+    EXPECT_EQ(device.FindPreference("Bolv", 0)->version, 7);
     EXPECT_EQ(ReadFile(desktop.File(c.file ? "mode.txt" : "Mode.txt")), c.fileAfter);
     EXPECT_EQ(ReadFile(desktop.File("Type.txt")), "Food\r\n");
     EXPECT_EQ(ReadFile(desktop.File("Desc.txt")), "Rent\r\n");
@@ -476,6 +496,24 @@ TEST_F(PreferencesSync, FailureBeforeTheWritesChangesNeitherSide) {
       EXPECT_FALSE(Exists(desktop.File("Desc.txt")));
     }
   }
+}
+
+TEST_F(PreferencesSync, OnlyTheMergeYieldsWhileParsing) {
+  // Two runs that differ only in the block's entries: the difference in
+  // yields is what the parser added.
+  auto yieldsFor = [](int32_t type, const std::string& block) {
+    TempDir desktop;
+    auto device = lists_testing::MakeDevice(&block);
+    int yields = 0;
+    auto previous = SetPendingMessagesHandler([&] { ++yields; });
+    RunSync(device, desktop.path(), type);
+    SetPendingMessagesHandler(previous);
+    return yields;
+  };
+  const std::string empty = Block(Header(), {}, {}, {});
+  const std::string full = Block(Header(), {"A", "B", "C"}, {"T", "U"}, {"D"});
+  EXPECT_EQ(yieldsFor(0, full) - yieldsFor(0, empty), 6);  // one per entry
+  EXPECT_EQ(yieldsFor(2, full) - yieldsFor(2, empty), 0);
 }
 
 TEST_F(PreferencesSync, SlowSyncLeavesTheListsAlone) {
