@@ -111,10 +111,10 @@ TEST_F(CDtDataTest, DataFilePathWithAndWithoutFinalSeparator) {
   CDtData a(platform_), b(platform_), c(platform_);
   a.OpenDatabase(folder_, "ledger.txt");
   b.OpenDatabase(folder_ + "/", "ledger.txt");
-  c.OpenDatabase("C:\\Ledger\\", "ledger.txt");
+  c.OpenDatabase(folder_ + "\\", "ledger.txt");  // a Windows-style folder
   EXPECT_EQ(a.DataFile(), dataFile_);
   EXPECT_EQ(b.DataFile(), dataFile_);
-  EXPECT_EQ(c.DataFile(), "C:\\Ledger\\ledger.txt");
+  EXPECT_EQ(c.DataFile(), folder_ + "\\ledger.txt");
 }
 
 TEST_F(CDtDataTest, LoadsLinesWithTheirLineEnds) {
