@@ -435,8 +435,24 @@ std::string FlatObject(const nlohmann::ordered_json& object) {
 
 Device Device::FromJson(const std::string& text, const std::string& source) {
   json root;
+  // The library keeps the last of two equal keys; an image with a repeated
+  // field is refused instead, so no value is dropped unseen.
+  std::vector<std::set<std::string>> keys;
+  std::string duplicate;
+  auto watch = [&](int /*depth*/, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) {
+      keys.emplace_back();
+    } else if (event == json::parse_event_t::object_end) {
+      if (!keys.empty()) keys.pop_back();
+    } else if (event == json::parse_event_t::key && !keys.empty() && duplicate.empty()) {
+      if (!keys.back().insert(parsed.get<std::string>()).second) {
+        duplicate = parsed.get<std::string>();
+      }
+    }
+    return true;
+  };
   try {
-    root = json::parse(text);
+    root = json::parse(text, watch);
   } catch (const json::parse_error& e) {
     // e.what() carries the library's own prefix; keep only its explanation.
     std::string what = e.what();
@@ -445,6 +461,9 @@ Device Device::FromJson(const std::string& text, const std::string& source) {
     }
     size_t at = e.byte == 0 ? 0 : e.byte - 1;
     throw ImageError(source + ": " + LineAndColumn(text, at) + ": not valid JSON (" + what + ")");
+  }
+  if (!duplicate.empty()) {
+    throw ImageError(source + ": the field \"" + duplicate + "\" appears twice in one object");
   }
   return ImageReader(source).Read(root);
 }
