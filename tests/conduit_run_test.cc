@@ -37,13 +37,21 @@ class ScopedSettings {
   FileSettings settings_;
 };
 
+// A device as the handheld application leaves it after its first start: its
+// preference block holds the 24-byte header and three empty lists.
+Device FreshDevice() {
+  Device device;
+  device.preferences.push_back({"Bolv", 0, 1, Bytes(28, 0)});
+  return device;
+}
+
 struct RunOutcome {
   std::vector<LogEntry> log;
 };
 
 class RunDriverTest : public ::testing::Test {
  protected:
-  RunDriverTest() : settings_(dir_.File("settings")) {}
+  RunDriverTest() : settings_(dir_.File("settings")), device_(FreshDevice()) {}
 
   RunOutcome Run(int32_t syncType, std::vector<std::string> databases = {"MaBolvarin Data"}) {
     RunRequest run;
@@ -120,7 +128,9 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
     RunRequest run;
     run.syncType = c.type;
     run.desktopPath = desktop.path();
-    Device device;
+    // Empty list files, so that a copy to the handheld finds its three lists.
+    for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(desktop.File(list), "");
+    Device device = FreshDevice();
     SimPlatform platform(device, run);
     CNotify notify(platform);
     EXPECT_FALSE(notify.BeginProcess());
@@ -154,9 +164,13 @@ TEST_F(RunDriverTest, DefinitifIsReadInAnyCase) {
     std::string stored;
     bool expected;
   };
-  for (const Case& c : std::vector<Case>{
-           {"OUI", true}, {"oui", true}, {"Oui", true}, {"NON", false}, {"YES", false},
-           {"1", false}, {"", false}}) {
+  for (const Case& c : std::vector<Case>{{"OUI", true},
+                                         {"oui", true},
+                                         {"Oui", true},
+                                         {"NON", false},
+                                         {"YES", false},
+                                         {"1", false},
+                                         {"", false}}) {
     SCOPED_TRACE("definitif = \"" + c.stored + "\"");
     SetRegValue(kSettingsKey, "definitif", c.stored);
     DeleteDefinitively = !c.expected;

@@ -63,7 +63,10 @@ class EngineScenario : public ::testing::Test {
     db["records"] = list;
     json image = {{"format", "syncbolvarin-handheld/1"},
                   {"databases", json::array({db})},
-                  {"preferences", json::array()}};
+                  {"preferences", json::array({{{"creator", "Bolv"},
+                                                {"number", 0},
+                                                {"version", 1},
+                                                {"data", std::string(56, '0')}}})}};
     WriteFile(image_, image.dump(2));
   }
 
@@ -122,19 +125,18 @@ const std::string kApr = "01/04/2026;-80000;0;3;1;;;;;Rent; April";
 
 TEST_F(EngineScenario, FastSyncMergesBothWays) {
   PrepareHandheld({
-      {10, 1, 0x40, kMar},       // changed on the handheld, also on the desktop: handheld wins
-      {11, 2, 0x00, kFeb},       // unchanged, not on the desktop: stays where it is
-      {12, 1, 0xC0, kJan},       // deleted on the handheld
-      {13, 1, 0x80, kJan},       // deleted on the handheld, never on the desktop
-      {14, 3, 0x00, kApr},       // deleted on the desktop
-      {16, 3, 0x40, kJan},       // new on the handheld
+      {10, 1, 0x40, kMar},  // changed on the handheld, also on the desktop: handheld wins
+      {11, 2, 0x00, kFeb},  // unchanged, not on the desktop: stays where it is
+      {12, 1, 0xC0, kJan},  // deleted on the handheld
+      {13, 1, 0x80, kJan},  // deleted on the handheld, never on the desktop
+      {14, 3, 0x00, kApr},  // deleted on the desktop
+      {16, 3, 0x40, kJan},  // new on the handheld
   });
   PrepareDesktop({
-      "10;1; 0;" + kApr,          // older desktop edit of 10
-      "12;1; 0;" + kJan,
-      "14;3; 128;" + kApr,
-      "0;2; 0;" + kFeb,          // new on the desktop
-      "15;4; 8;" + kMar,         // archived on the desktop: stays off the handheld
+      "10;1; 0;" + kApr,  // older desktop edit of 10
+      "12;1; 0;" + kJan, "14;3; 128;" + kApr,
+      "0;2; 0;" + kFeb,   // new on the desktop
+      "15;4; 8;" + kMar,  // archived on the desktop: stays off the handheld
   });
 
   auto result = Sync("fast");
@@ -191,9 +193,8 @@ TEST_F(EngineScenario, CopyToDesktopReplacesTheDesktopList) {
   PrepareDesktop({"99;1; 0;" + kApr});
   auto result = Sync("hh2pc");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ(
-      "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to PC\nOk SyncBolvarin\n",
-      result.out);
+  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to PC\nOk SyncBolvarin\n",
+            result.out);
   // In the handheld's order, attributes kept; deleted and archived left out.
   EXPECT_EQ((std::vector<std::string>{"10;1; 64;" + kMar, "11;2; 0;" + kFeb}), DesktopLines());
   auto handheld = HandheldRecords();
@@ -209,11 +210,11 @@ TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
       "31;1; 128;" + kFeb,
       "32;1; 8;" + kFeb,
   });
+  for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
   auto result = Sync("pc2hh");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ(
-      "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to kova\nOk SyncBolvarin\n",
-      result.out);
+  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to kova\nOk SyncBolvarin\n",
+            result.out);
   auto handheld = HandheldRecords();
   ASSERT_EQ(2u, handheld.size());
   ASSERT_EQ(1u, handheld.count(30));
@@ -224,9 +225,8 @@ TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
   }
   ASSERT_NE(0, newId);
   // The desktop keeps every record, sorted by date, the new one numbered.
-  EXPECT_EQ((std::vector<std::string>{std::to_string(newId) + ";2; 64;" + kJan,
-                                      "31;1; 128;" + kFeb, "32;1; 8;" + kFeb,
-                                      "30;1; 0;" + kApr}),
+  EXPECT_EQ((std::vector<std::string>{std::to_string(newId) + ";2; 64;" + kJan, "31;1; 128;" + kFeb,
+                                      "32;1; 8;" + kFeb, "30;1; 0;" + kApr}),
             DesktopLines());
 }
 
