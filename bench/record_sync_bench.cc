@@ -28,6 +28,7 @@
 #include "config/settings_file.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
+#include "lists/preference_lists.h"
 #include "store/record_codec.h"
 
 namespace fs = std::filesystem;
@@ -41,8 +42,9 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 // A realistic ledger line (fields 3..12) for record k.
 std::string Fields(std::mt19937& rng, int k) {
-  static const char* kNotes[] = {"Groceries", "Fuel", "Rent", "Salary", "Cinema with friends",
-                                 "Pharmacy", "Train ticket", "Restaurant", "Books", ""};
+  static const char* kNotes[] = {
+      "Groceries", "Fuel",         "Rent",       "Salary", "Cinema with friends",
+      "Pharmacy",  "Train ticket", "Restaurant", "Books",  ""};
   DateTime d;
   d.year = 2020 + static_cast<int>(rng() % 7);
   d.month = 1 + static_cast<int>(rng() % 12);
@@ -104,6 +106,14 @@ void Prepare(int n, const std::string& folder, Fixture& fx) {
             ";" + fields + "\r\n";
   }
   fx.device.databases.push_back(std::move(db));
+  // The application's preference lists on both sides, partly shared, so that
+  // every kind of run also merges or copies them as it does on a real device.
+  const std::string block = BuildPreferenceBlock(std::string(24, '\0'), {"Cash", "Card", "Cheque"},
+                                                 {"Food", "Car", "Home", "Leisure"}, {"Rent"});
+  fx.device.preferences.push_back({"Bolv", 0, 1, Bytes(block.begin(), block.end())});
+  std::ofstream(folder + "/mode.txt", std::ios::binary) << "Cash\r\nTransfer\r\n";
+  std::ofstream(folder + "/type.txt", std::ios::binary) << "Food\r\nHealth\r\n";
+  std::ofstream(folder + "/desc.txt", std::ios::binary) << "Rent\r\nSalary\r\n";
   fx.dataFile = folder + "/MaBolvarin.txt";
   std::ofstream(fx.dataFile, std::ios::binary) << text;
 }
@@ -151,7 +161,8 @@ Result RunCase(int n, int32_t syncType) {
   pid_t pid = fork();
   if (pid == 0) {
     close(pipefd[0]);
-    std::string folder = fs::temp_directory_path() / ("syncbolvarin-bench-" + std::to_string(getpid()));
+    std::string folder =
+        fs::temp_directory_path() / ("syncbolvarin-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     setenv("XDG_DATA_HOME", (folder + "/xdg").c_str(), 1);
     FileSettings settings(folder + "/settings");
@@ -205,8 +216,8 @@ int main(int argc, char** argv) {
   };
   const Kind kinds[] = {{"fast sync", 0}, {"copy to desktop", 2}, {"copy to handheld", 3}};
 
-  std::printf("%-17s %8s %10s %12s %10s %10s %12s\n", "case", "records", "engine s",
-              "us/record", "peak MB", "file MB", "read+write s");
+  std::printf("%-17s %8s %10s %12s %10s %10s %12s\n", "case", "records", "engine s", "us/record",
+              "peak MB", "file MB", "read+write s");
   bool allOk = true;
   std::vector<std::vector<Result>> table;
   for (const Kind& kind : kinds) {
@@ -238,7 +249,7 @@ int main(int argc, char** argv) {
         if (sizes[i] == n) return &table[k][i];
       return nullptr;
     };
-    if (const Result *small = find(20000), *large = find(200000); small && large) {
+    if (const Result* small = find(20000), *large = find(200000); small && large) {
       double ratio = (large->engine / 200000) / (small->engine / 20000);
       bool pass = ratio <= 1.5;
       allOk = allOk && pass;
