@@ -30,13 +30,7 @@ std::string RecordHex(const std::string& fields) {
   std::string record;
   EncodeRecord(*utility, "0;0; 0;" + fields, id, category, attributes, record);
   record.push_back('\0');
-  static const char* kDigits = "0123456789ABCDEF";
-  std::string hex;
-  for (unsigned char c : record) {
-    hex += kDigits[c >> 4];
-    hex += kDigits[c & 15];
-  }
-  return hex;
+  return handheld::ToHex(Bytes(record.begin(), record.end()));
 }
 
 struct HandheldRecord {
@@ -98,18 +92,14 @@ class EngineScenario : public ::testing::Test {
 
   // Handheld records after the run: id -> (attributes, desktop-style line).
   std::map<int32_t, std::pair<int32_t, std::string>> HandheldRecords() {
-    json image = json::parse(ReadFile(image_));
-    std::map<int32_t, std::pair<int32_t, std::string>> out;
-    handheld::Device device;
+    handheld::Device device = handheld::Device::Load(image_);
     handheld::SimPlatform platform(device, handheld::RunRequest{});
     auto utility = platform.NewPlatformUtility();
-    for (const auto& r : image["databases"][0]["records"]) {
-      std::string hex = r["data"], bytes;
-      for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-      }
-      out[r["id"]] = {r["attributes"], DecodeRecord(*utility, TaggedValue::Int32(r["id"]),
-                                                    r["category"], r["attributes"], bytes)};
+    std::map<int32_t, std::pair<int32_t, std::string>> out;
+    for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records()) {
+      std::string bytes(r.data.begin(), r.data.end());
+      out[r.id] = {r.attributes, DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category,
+                                              r.attributes, bytes)};
     }
     return out;
   }
