@@ -321,7 +321,14 @@ class SimUtility : public PlatformUtility {
     std::string digits = TrimBlanks(text);
     const char* first = digits.data();
     const char* last = digits.data() + digits.size();
-    if (first != last && *first == '+') ++first;
+    // One optional sign: a leading '+' is skipped, after which from_chars
+    // still takes a '-', so "+-5" must be refused here.
+    if (first != last && *first == '+') {
+      ++first;
+      if (first != last && *first == '-') {
+        Raise(err::kTypeMismatch, "Type mismatch: " + Quoted(text) + " is not a record identifier");
+      }
+    }
     int32_t id = 0;
     auto [ptr, ec] = std::from_chars(first, last, id);
     if (ec == std::errc::result_out_of_range && ptr == last) {

@@ -159,6 +159,7 @@ TEST_F(SimPlatformTest, PreferencesAndRecordIdentifierText) {
   auto utility = platform_.NewPlatformUtility();
   EXPECT_EQ(utility->TextToRecordId(" +42 "), TaggedValue::Int32(42));
   EXPECT_EQ(Raised([&] { utility->TextToRecordId("12x"); }), err::kTypeMismatch);
+  EXPECT_EQ(Raised([&] { utility->TextToRecordId("+-5"); }), err::kTypeMismatch);
   EXPECT_EQ(Raised([&] { utility->TextToRecordId("2147483648"); }), err::kOverflow);
 }
 
