@@ -2,141 +2,97 @@
 // the ledger database and preference, and one whole sync run over it.
 #pragma once
 
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "conduit/cnotify.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
-#include "handheld/device.h"
 #include "handheld/sim_platform.h"
-#include "tests/test_util.h"
+#include "tests/test_util.h"  // also brings <string> and <vector>
 
 namespace bolvarin::lists_testing {
 
-inline constexpr char kLedger[] = "MaBolvarin Data";
+using Texts = std::vector<std::string>;
 
-// A 24-byte header with 0 bytes and high bytes in it, so a header that is
-// not carried over whole shows.
-inline std::string Header() {
-  std::string header;
-  for (int i = 0; i < 24; ++i) header += static_cast<char>(i % 3 == 0 ? 0 : 0xA0 + i);
-  return header;
-}
+// A 24-byte preference header with 0 bytes and high bytes in it, so a header
+// that is not carried over whole shows.
+inline const std::string kHeader(
+    "\0\xA1\xA2\0\xA4\xA5\0\xA7\xA8\0\xAA\xAB\0\xAD\xAE\0\xB0\xB1\0\xB3\xB4\0\xB6\xB7", 24);
 
 // A preference block as the handheld application lays it out: the header,
 // then each list as entries ended by 0 and a 0 ending the list (a list of
 // 63 types has no ending 0), then the final 0.
-inline std::string Block(const std::string& header, const std::vector<std::string>& modes,
-                         const std::vector<std::string>& types,
-                         const std::vector<std::string>& descs) {
+inline std::string Block(const Texts& modes, const Texts& types, const Texts& descs,
+                         const std::string& header = kHeader) {
   std::string block = header;
-  for (const auto& m : modes) block += m + std::string(1, '\0');
-  block += '\0';
-  for (const auto& t : types) block += t + std::string(1, '\0');
-  if (types.size() != 63) block += '\0';
-  for (const auto& d : descs) block += d + std::string(1, '\0');
-  block += '\0';
-  block += '\0';
-  return block;
+  for (const Texts* list : {&modes, &types, &descs}) {
+    for (const auto& entry : *list) block += entry + '\0';
+    if (list != &types || types.size() != 63) block += '\0';
+  }
+  return block + '\0';
 }
 
-inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-inline std::string FromBytes(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 // "prefix1", "prefix2", ...
-inline std::vector<std::string> Numbered(const std::string& prefix, int count) {
-  std::vector<std::string> out;
+inline Texts Numbered(const std::string& prefix, int count) {
+  Texts out;
   for (int i = 1; i <= count; ++i) out.push_back(prefix + std::to_string(i));
   return out;
 }
 
 // The lines of a list file as the conduit writes them.
-inline std::string Lines(const std::vector<std::string>& lines) {
+inline std::string Lines(const Texts& lines) {
   std::string out;
   for (const auto& line : lines) out += line + "\r\n";
   return out;
 }
 
-// A handheld holding the ledger database (no records) and, when `block` is
-// not null, preference 0 of "Bolv".
-inline handheld::Device MakeDevice(const std::string* block = nullptr, int32_t version = 7) {
+// A handheld holding the ledger database (no records) with the category
+// `slots` first, and `block` as preference 0 (version 7) of "Bolv".
+inline handheld::Device MakeDevice(const std::string& block,
+                                   const std::vector<handheld::Category>& slots = {}) {
   handheld::Device device;
-  handheld::Database db;
-  db.name = kLedger;
+  handheld::Database& db = device.databases.emplace_back();
+  db.name = "MaBolvarin Data";
   db.creator = "Bolv";
   db.type = "Data";
-  device.databases.push_back(std::move(db));
-  if (block != nullptr) {
-    handheld::Preference pref;
-    pref.creator = "Bolv";
-    pref.number = 0;
-    pref.version = version;
-    pref.data = ToBytes(*block);
-    device.preferences.push_back(std::move(pref));
-  }
+  for (size_t i = 0; i < slots.size(); ++i) db.categories[i] = slots[i];
+  device.preferences.push_back({"Bolv", 0, 7, Bytes(block.begin(), block.end())});
   return device;
 }
 
-inline handheld::Database& Ledger(handheld::Device& device) {
-  return *device.FindDatabase(kLedger);
+inline std::string PreferenceText(const handheld::Device& device) {
+  return std::string(device.preferences[0].data.begin(), device.preferences[0].data.end());
 }
-
-inline std::string PreferenceText(handheld::Device& device) {
-  handheld::Preference* pref = device.FindPreference("Bolv", 0);
-  return pref == nullptr ? std::string("<none>") : FromBytes(pref->data);
-}
-
-// Settings for the run: replaced files are deleted for good, so the tests
-// leave nothing in the user's trash.
-class ScopedSettings {
- public:
-  ScopedSettings() : backend_(dir_.File("settings")) {
-    backend_.Set(kSettingsKey, "DEFINITIF", "OUI");
-    SetActiveSettings(&backend_);
-  }
-  ~ScopedSettings() { SetActiveSettings(nullptr); }
-
- private:
-  testing::TempDir dir_;
-  FileSettings backend_;
-};
 
 // What one run left behind besides the device and the files.
 struct RunResult {
   std::vector<handheld::LogEntry> log;
-  std::vector<std::string> categoryCalls;
+  Texts categoryCalls;
 
   // The log lines that contain `piece`.
-  std::vector<std::string> LinesWith(const std::string& piece) const {
-    std::vector<std::string> out;
-    for (const auto& entry : log) {
+  Texts LinesWith(const std::string& piece) const {
+    Texts out;
+    for (const auto& entry : log)
       if (entry.text.find(piece) != std::string::npos) out.push_back(entry.text);
-    }
-    return out;
-  }
-  std::string AllLines() const {
-    std::string out;
-    for (const auto& entry : log) out += entry.text + "\n";
     return out;
   }
 };
 
 // One whole run of `syncType` over `device`, with the desktop folder
-// `desktop`, as the sync manager starts it.
+// `desktop`, as the sync manager starts it; the platform operation
+// `failing` (when not empty) raises. Replaced files are deleted for good,
+// so the tests leave nothing in the user's trash.
 inline RunResult RunSync(handheld::Device& device, const std::string& desktop, int32_t syncType,
-                         const std::function<void(handheld::SimPlatform&)>& prepare = {}) {
-  ScopedSettings settings;
-  handheld::RunRequest run;
-  run.syncType = syncType;
-  run.desktopPath = desktop;
-  handheld::SimPlatform platform(device, run);
-  if (prepare) prepare(platform);
-  CNotify notify(platform);
-  notify.BeginProcess();
-  return RunResult{platform.log(), platform.categoryCalls()};
+                         const std::string& failing = "") {
+  testing::TempDir dir;
+  FileSettings settings(dir.File("settings"));
+  settings.Set(kSettingsKey, "DEFINITIF", "OUI");
+  SetActiveSettings(&settings);
+  std::shared_ptr<void> unset(nullptr, [](void*) { SetActiveSettings(nullptr); });  // at exit
+  handheld::SimPlatform platform(device, {syncType, desktop});
+  if (!failing.empty()) platform.FailOperation(failing);
+  CNotify(platform).BeginProcess();
+  return {platform.log(), platform.categoryCalls()};
 }
 
 }  // namespace bolvarin::lists_testing

@@ -2,11 +2,8 @@
 // handheld in the three kinds of run that touch them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <vector>
+#include <functional>
+#include <tuple>
 
 #include "base/error.h"
 #include "base/host_events.h"
@@ -19,511 +16,231 @@ namespace bolvarin {
 namespace {
 
 using lists_testing::Block;
-using lists_testing::Header;
+using lists_testing::kHeader;
 using lists_testing::Lines;
 using lists_testing::Numbered;
-using lists_testing::PreferenceText;
-using lists_testing::RunSync;
-using testing::Exists;
+using lists_testing::Texts;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-using Texts = std::vector<std::string>;
 
-Texts TextsOf(const std::vector<colEnregistrement>& list) {
-  Texts out;
-  for (const auto& entry : list) out.push_back(entry.Texte);
+constexpr char kNone[] = "<none>";  // a file that does not exist
+
+// The three working lists, each entry followed by CR LF, each list by "|".
+std::string Parsed() {
+  std::string out;
+  for (const auto* list : {&ModeList, &TypeList, &DescList}) {
+    for (const auto& entry : *list) out += entry.Texte + "\r\n";
+    out += "|";
+  }
   return out;
 }
 
-std::vector<std::string> FolderNames(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+// The text of what a call raises, or "" when it raises nothing.
+std::string Raised(const std::function<void()>& call) try {
+  call();
+  return "";
+} catch (const ConduitError& e) {
+  return e.what();
 }
 
-std::string Repeat(char c, size_t n) { return std::string(n, c); }
-
-// ---------------------------------------------------------------- block
+// A list file found without regard to the case of its name, or kNone.
+std::string ListFile(const std::string& folder, const char* name) {
+  std::string path = FindFileNoCase(folder, name);
+  return path.empty() ? kNone : ReadFile(path);
+}
 
 TEST(PreferencesBlock, ParsesTheThreeLists) {
-  const std::string h = Header();
-  struct Case {
-    const char* what;
-    std::string block;
-    Texts modes, types, descs;
-  } cases[] = {
-      {"header and four 0 bytes", h + std::string(4, '\0'), {}, {}, {}},
-      {"one of each", Block(h, {"Cash"}, {"Food"}, {"Rent"}), {"Cash"}, {"Food"}, {"Rent"}},
-      {"no final 0", h + std::string("A\0B\0\0T\0\0D\0\0", 12), {"A", "B"}, {"T"}, {"D"}},
-      {"final 0", h + std::string("A\0B\0\0T\0\0D\0\0\0", 13), {"A", "B"}, {"T"}, {"D"}},
-      {"63 types run straight into the descriptions",
-       Block(h, {"M"}, Numbered("T", 63), {"D1", "D2"}),
-       {"M"},
-       Numbered("T", 63),
-       {"D1", "D2"}},
-      {"62 types end with their 0",
-       Block(h, {}, Numbered("T", 62), {"D1"}),
-       {},
-       Numbered("T", 62),
-       {"D1"}},
-      {"block shorter than the header", h.substr(0, 10), {}, {}, {}},
-      {"header only", h, {}, {}, {}},
-      {"lists cut short after the modes", h + std::string("A\0", 2), {"A"}, {}, {}},
-      {"bytes after the description list are ignored",
-       h + std::string("\0\0\0junk", 7),
-       {},
-       {},
-       {}},
-      {"8-bit text kept", h + std::string("\xE9t\xE9\0\0\0\0", 7), {"\xE9t\xE9"}, {}, {}},
+  const std::pair<std::string, std::string> cases[] = {
+      {kHeader + std::string(4, '\0'), "|||"},
+      {kHeader + std::string("A\0B\0\0T\0\0D\0\0", 12), "A\r\nB\r\n|T\r\n|D\r\n|"},  // no final 0
+      {Block({"M"}, Numbered("T", 63), {"D"}), "M\r\n|" + Lines(Numbered("T", 63)) + "|D\r\n|"},
+      {kHeader.substr(0, 10), "|||"},
+      {kHeader + std::string("A\0", 2), "A\r\n|||"},
+      {kHeader + std::string("\0\0\0junk", 7), "|||"},
+      {kHeader + std::string("\xE9t\xE9\0\0\0\0", 7), "\xE9t\xE9\r\n|||"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ParsePreferenceBlock(c.block, false);
-    EXPECT_EQ(TextsOf(ModeList), c.modes);
-    EXPECT_EQ(TextsOf(TypeList), c.types);
-    EXPECT_EQ(TextsOf(DescList), c.descs);
-  }
-}
-
-TEST(PreferencesBlock, EntryWithoutItsEndingZeroIsAnError) {
-  const std::string h = Header();
-  struct Case {
-    std::string block;
-    const char* names;  // a piece of the error text
-  } cases[] = {
-      {h + "Cash", "entry 1 of the mode list"},
-      {h + std::string("A\0B", 3), "entry 2 of the mode list"},
-      {h + std::string("\0T", 2), "entry 1 of the type list"},
-      {h + std::string("\0\0D", 3), "entry 1 of the description list"},
-  };
-  for (const Case& c : cases) {
-    try {
-      ParsePreferenceBlock(c.block, false);
-      ADD_FAILURE() << "no error for " << c.names;
-    } catch (const ConduitError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.names), std::string::npos) << e.what();
-    }
-  }
-}
-
-TEST(PreferencesBlock, ParserYieldsOncePerEntryAndListEndWhenAsked) {
   int yields = 0;
   auto previous = SetPendingMessagesHandler([&] { ++yields; });
-  const std::string block = Block(Header(), {"A", "B"}, {"T"}, {});
-  ParsePreferenceBlock(block, false);
-  EXPECT_EQ(yields, 0);
-  ParsePreferenceBlock(block, true);
-  EXPECT_EQ(yields, 6);  // A, B, end, T, end, end
+  for (const auto& [block, lists] : cases) {
+    ParsePreferenceBlock(block, false);
+    EXPECT_EQ(Parsed(), lists);
+  }
+  EXPECT_EQ(yields, 0);  // only when asked, then after each entry and each list end
+  ParsePreferenceBlock(Block({"A", "B"}, {"T"}, {}), true);
+  EXPECT_EQ(yields, 6);
   SetPendingMessagesHandler(previous);
 }
 
 TEST(PreferencesBlock, BuiltBlocksParseBackTheSame) {
-  const std::string h = Header();
-  struct Case {
-    Texts modes, types, descs;
-  } cases[] = {
+  const std::vector<Texts> cases[] = {
       {{}, {}, {}},
-      {{"Cash", "Card"}, {"Food"}, {"Weekly shopping"}},
       {Numbered("M", 30), Numbered("T", 62), Numbered("D", 64)},
-      {Numbered("M", 3), Numbered("T", 63), Numbered("D", 2)},
-      {{}, Numbered("T", 63), {}},
-      {{Repeat('m', 45)}, {}, {Repeat('d', 200)}},
+      {Numbered("M", 3), Numbered("T", 63), Numbered("D", 2)},  // no 0 after 63 types
+      {{std::string(45, 'm')}, {}, {std::string(200, 'd')}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.types.size()) + " types");
-    std::string built = BuildPreferenceBlock(h, c.modes, c.types, c.descs);
-    EXPECT_EQ(built, Block(h, c.modes, c.types, c.descs));
-    EXPECT_EQ(built.back(), '\0');
+  for (const auto& lists : cases) {
+    std::string built = BuildPreferenceBlock(kHeader, lists[0], lists[1], lists[2]);
+    EXPECT_EQ(built, Block(lists[0], lists[1], lists[2]));
     ParsePreferenceBlock(built, false);
-    EXPECT_EQ(TextsOf(ModeList), c.modes);
-    EXPECT_EQ(TextsOf(TypeList), c.types);
-    EXPECT_EQ(TextsOf(DescList), c.descs);
+    EXPECT_EQ(Parsed(), Lines(lists[0]) + "|" + Lines(lists[1]) + "|" + Lines(lists[2]) + "|");
   }
 }
-
-TEST(PreferencesBlock, FullTypeListIsWrittenWithoutItsEndingZero) {
-  std::string built = BuildPreferenceBlock(Header(), {}, Numbered("T", 63), {"D"});
-  std::string tail = std::string("T63\0D\0\0\0", 8);
-  ASSERT_GE(built.size(), tail.size());
-  EXPECT_EQ(built.substr(built.size() - tail.size()), tail);
-}
-
-TEST(PreferencesBlock, BuilderRefusesEntriesTheBlockCannotHold) {
-  struct Case {
-    Texts modes, types, descs;
-    const char* names;
-  } cases[] = {
-      {{"A", ""}, {}, {}, "entry 2 of the mode list"},
-      {{}, {std::string("a\0b", 3)}, {}, "entry 1 of the type list"},
-      {{}, {}, {"", "x"}, "entry 1 of the description list"},
-      {{}, Numbered("T", 64), {}, "64 entries"},
-  };
-  for (const Case& c : cases) {
-    try {
-      BuildPreferenceBlock(Header(), c.modes, c.types, c.descs);
-      ADD_FAILURE() << "no error for " << c.names;
-    } catch (const ConduitError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.names), std::string::npos) << e.what();
-    }
-  }
-}
-
-// ---------------------------------------------------------------- files
 
 TEST(PreferencesFiles, ReadsAtMostTheLimitSkippingEmptyLines) {
-  struct Case {
-    const PreferenceFile* file;
-    int lines;
-    size_t kept;
-  } cases[] = {{&kModeFile, 35, 30},
-               {&kTypeFile, 70, 62},
-               {&kDescFile, 70, 64},
-               {&kModeFile, 30, 30},
-               {&kTypeFile, 3, 3}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.file->readName) + " " + std::to_string(c.lines));
-    TempDir dir;
-    std::string contents;
-    for (int i = 1; i <= c.lines; ++i) contents += "L" + std::to_string(i) + "\r\n\r\n";
-    WriteFile(dir.File(c.file->readName), contents);
+  TempDir dir;
+  auto read = [&](const PreferenceFile& file) {
     Texts entries;
-    ASSERT_TRUE(ReadPreferenceFile(dir.path(), *c.file, entries));
-    EXPECT_EQ(entries, Numbered("L", static_cast<int>(c.kept)));
+    return ReadPreferenceFile(dir.path(), file, entries) ? entries : Texts{kNone};
+  };
+  EXPECT_EQ(read(kModeFile), Texts{kNone});
+  WriteFile(dir.File("mode.txt"), Lines(Numbered("L", 35)));
+  WriteFile(dir.File("TYPE.txt"), Lines(Numbered("L", 70)));
+  WriteFile(dir.File("DESC.TXT"), "\r\n" + Lines(Numbered("L", 70)));
+  EXPECT_EQ(read(kModeFile), Numbered("L", 30));
+  EXPECT_EQ(read(kTypeFile), Numbered("L", 62));
+  EXPECT_EQ(read(kDescFile), Numbered("L", 64));
+  WriteFile(dir.File("mode.txt"), "  spaced  \r\n\r\nLF\n\n\rCR\rlast");
+  EXPECT_EQ(read(kModeFile), (Texts{"  spaced  ", "LF", "CR", "last"}));
+}
+
+// What the block or a list file cannot hold is refused, naming where it is.
+TEST(PreferencesFiles, RefusesWhatTheOtherSideCannotHold) {
+  TempDir dir;
+  WriteFile(dir.File("type.txt"), std::string("Food\r\n\r\nBad\0line\r\n", 18));
+  Texts entries;
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[] { ParsePreferenceBlock(kHeader + "Cash", false); },
+       "preference block: entry 1 of the mode list, at byte 24, has no ending 0 byte"},
+      {[] { ParsePreferenceBlock(kHeader + std::string("\0\0D", 3), false); },
+       "entry 1 of the description list"},
+      {[] {
+         BuildPreferenceBlock(kHeader, {"A", ""}, {}, {});
+       },
+       "entry 2 of the mode list is empty"},
+      {[] { BuildPreferenceBlock(kHeader, {}, {std::string("a\0b", 3)}, {}); },
+       "entry 1 of the type list holds a 0 byte"},
+      {[] { BuildPreferenceBlock(kHeader, {}, Numbered("T", 64), {}); }, "64 entries"},
+      {[&] { ReadPreferenceFile(dir.path(), kTypeFile, entries); },
+       dir.File("type.txt") + ", line 3: holds a 0 byte"},
+  };
+  for (const auto& [call, piece] : cases) {
+    EXPECT_NE(Raised(call).find(piece), std::string::npos) << piece;
   }
 }
 
-TEST(PreferencesFiles, LinesAreTakenAsReadWhateverTheirEnds) {
-  TempDir dir;
-  WriteFile(dir.File("mode.txt"), "  spaced  \r\nLF\n\rCR\rlast");
-  Texts entries;
-  ASSERT_TRUE(ReadPreferenceFile(dir.path(), kModeFile, entries));
-  EXPECT_EQ(entries, (Texts{"  spaced  ", "LF", "CR", "last"}));
-}
+TEST(PreferencesFiles, WrittenEntriesAreCutToTheFileLimitAndReplaceTheFileSafely) {
+  const Texts entries{std::string(31, 'b'), std::string(100, 'c')};
+  const std::string cut30 = Lines({std::string(30, 'b'), std::string(30, 'c')});
+  EXPECT_EQ(PreferenceFileContents(kModeFile, entries), cut30);
+  EXPECT_EQ(PreferenceFileContents(kTypeFile, entries), cut30);
+  EXPECT_EQ(PreferenceFileContents(kDescFile, entries), Lines({entries[0], std::string(80, 'c')}));
 
-TEST(PreferencesFiles, FindsTheFileWithoutRegardToCase) {
   TempDir dir;
-  WriteFile(dir.File("DESC.TXT"), "Rent\r\n");
-  Texts entries;
-  ASSERT_TRUE(ReadPreferenceFile(dir.path(), kDescFile, entries));
-  EXPECT_EQ(entries, Texts{"Rent"});
-  EXPECT_FALSE(ReadPreferenceFile(dir.path(), kModeFile, entries));
-  EXPECT_TRUE(entries.empty());
-}
-
-TEST(PreferencesFiles, LineHoldingAZeroByteIsAnErrorNamingFileAndLine) {
-  TempDir dir;
-  WriteFile(dir.File("type.txt"), std::string("Food\r\nBad\0line\r\n", 16));
-  Texts entries;
-  try {
-    ReadPreferenceFile(dir.path(), kTypeFile, entries);
-    ADD_FAILURE() << "no error";
-  } catch (const ConduitError& e) {
-    std::string text = e.what();
-    EXPECT_NE(text.find("type.txt, line 2"), std::string::npos) << text;
-  }
-}
-
-TEST(PreferencesFiles, WrittenEntriesAreCutToTheFileLimit) {
-  const Texts entries{Repeat('a', 29), Repeat('b', 30), Repeat('c', 31), Repeat('d', 100)};
-  EXPECT_EQ(PreferenceFileContents(kModeFile, entries),
-            Lines({Repeat('a', 29), Repeat('b', 30), Repeat('c', 30), Repeat('d', 30)}));
-  EXPECT_EQ(PreferenceFileContents(kTypeFile, entries),
-            Lines({Repeat('a', 29), Repeat('b', 30), Repeat('c', 30), Repeat('d', 30)}));
-  EXPECT_EQ(PreferenceFileContents(kDescFile, entries),
-            Lines({Repeat('a', 29), Repeat('b', 30), Repeat('c', 31), Repeat('d', 80)}));
-  EXPECT_EQ(PreferenceFileContents(kModeFile, {}), "");
-}
-
-TEST(PreferencesFiles, ReplacesAnExistingFileUnderItsOwnName) {
-  TempDir dir;
-  WriteFile(dir.File("mODE.txt"), "old\r\n");
-  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", true);
-  WritePreferenceFile(dir.path(), kTypeFile, "t\r\n", true);
-  WritePreferenceFile(dir.path(), kDescFile, "", true);
-  EXPECT_EQ(FolderNames(dir.path()),
-            (std::vector<std::string>{"Desc.txt", "Type.txt", "mODE.txt"}));
-  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "new\r\n");
-  EXPECT_EQ(ReadFile(dir.File("Type.txt")), "t\r\n");
-  EXPECT_EQ(ReadFile(dir.File("Desc.txt")), "");
-}
-
-TEST(PreferencesFiles, FailedReplacementLeavesTheOldFileWhole) {
-  TempDir dir;
-  WriteFile(dir.File("mode.txt"), "Cash\r\nCard\r\n");
+  WriteFile(dir.File("mODE.txt"), "Cash\r\n");
   FailNextReplaceAfterForTesting(3);
-  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\nCheque\r\n", true),
-               ConduitError);
-  FailNextReplaceAfterForTesting(-1);
-  EXPECT_EQ(ReadFile(dir.File("mode.txt")), "Cash\r\nCard\r\n");
-  EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{"mode.txt"});
+  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", true), ConduitError);
+  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");        // the old file stays whole
+  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", true);  // under its own name
+  WritePreferenceFile(dir.path(), kTypeFile, "t\r\n", true);
+  EXPECT_EQ(ReadFile(dir.File("mODE.txt")) + ReadFile(dir.File("Type.txt")), "new\r\nt\r\n");
+  EXPECT_FALSE(testing::Exists(dir.File("Mode.txt")));
 }
 
-// ---------------------------------------------------------------- runs
-
-class PreferencesSync : public ::testing::Test {
- protected:
-  std::string Path(const char* name) const { return desktop_.File(name); }
-  void Write(const char* name, const std::string& contents) { WriteFile(Path(name), contents); }
-  std::string Read(const char* name) const { return ReadFile(Path(name)); }
-
-  lists_testing::RunResult Run(handheld::Device& device, int32_t type,
-                               const std::function<void(handheld::SimPlatform&)>& prepare = {}) {
-    return RunSync(device, desktop_.path(), type, prepare);
-  }
-
-  TempDir desktop_;
-};
-
-// Handheld overwrites desktop.
-TEST_F(PreferencesSync, SaveWritesTheHandheldListsCutToTheirLimits) {
-  const std::string block =
-      Block(Header(), {Repeat('m', 40), "Cash"}, {"Food", Repeat('t', 31)}, {Repeat('d', 90)});
-  auto device = lists_testing::MakeDevice(&block);
-  Write("MODE.TXT", "old mode\r\n");
-  auto result = Run(device, 2);
-  EXPECT_TRUE(result.LinesWith(" - SavePreference - ").empty()) << result.AllLines();
-  EXPECT_EQ(Read("MODE.TXT"), Lines({Repeat('m', 30), "Cash"}));
-  EXPECT_EQ(Read("Type.txt"), Lines({"Food", Repeat('t', 30)}));
-  EXPECT_EQ(Read("Desc.txt"), Lines({Repeat('d', 80)}));
-  EXPECT_FALSE(Exists(Path("Mode.txt")));
-  EXPECT_EQ(PreferenceText(device), block);  // the handheld is only read
-}
-
-TEST_F(PreferencesSync, SaveOfThreeEmptyListsLeavesThreeEmptyFiles) {
-  const std::string block = Header() + std::string(4, '\0');
-  auto device = lists_testing::MakeDevice(&block);
-  Write("type.txt", "Food\r\n");
-  Run(device, 2);
-  EXPECT_EQ(Read("Mode.txt"), "");
-  EXPECT_EQ(Read("type.txt"), "");
-  EXPECT_EQ(Read("Desc.txt"), "");
-}
-
-TEST_F(PreferencesSync, SaveThatCannotReadTheBlockChangesNoFile) {
-  struct Case {
-    const char* what;
-    std::string block;
-    bool failRead;
-    const char* error;
-  } cases[] = {
-      {"entries without any 0", Header() + "CashCard", false, "no ending 0"},
-      {"unreadable preference", Block(Header(), {"Cash"}, {}, {}), true, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto device = lists_testing::MakeDevice(&c.block);
-    Write("mode.txt", "Old\r\n");
-    Write("type.txt", "Kept\n");
-    auto result = Run(device, 2, [&](handheld::SimPlatform& p) {
-      if (c.failRead) p.FailOperation("ReadPreference");
-    });
-    auto lines = result.LinesWith(" - SavePreference - ");
-    ASSERT_EQ(lines.size(), 1u) << result.AllLines();
-    EXPECT_EQ(lines[0].rfind("SyncBolvarin - SavePreference - ", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find(c.error), std::string::npos) << lines[0];
-    EXPECT_EQ(Read("mode.txt"), "Old\r\n");
-    EXPECT_EQ(Read("type.txt"), "Kept\n");
-    EXPECT_FALSE(Exists(Path("Desc.txt")));
-  }
-}
-
-// Desktop overwrites handheld.
-TEST_F(PreferencesSync, RestoreSendsTheFilesToTheHandheld) {
-  const std::string old = Block(Header(), {"Old"}, {"Old"}, {"Old"});
-  auto device = lists_testing::MakeDevice(&old);
-  Texts modes = Numbered("Mode", 35);
-  modes[2] = Repeat('x', 50);
-  Write("mode.txt", Lines(modes));
-  Write("TYPE.txt", "Food\r\n\r\nRent\r\n");
-  Write("Desc.TXT", "Weekly shopping");
-  auto result = Run(device, 3);
-  EXPECT_TRUE(result.LinesWith(" - RestorePreference - ").empty()) << result.AllLines();
-  Texts sent(modes.begin(), modes.begin() + 30);
-  EXPECT_EQ(PreferenceText(device), Block(Header(), sent, {"Food", "Rent"}, {"Weekly shopping"}));
-  EXPECT_EQ(device.FindPreference("Bolv", 0)->version, 7);  // the version read is passed back
-  // The desktop files are only read.
-  EXPECT_EQ(Read("mode.txt"), Lines(modes));
-}
-
-TEST_F(PreferencesSync, RestoreKeepsAShortBlockWholeAsItsHeader) {
-  const std::string shortBlock("\x01\x02\x00\x04\x05", 5);
-  auto device = lists_testing::MakeDevice(&shortBlock);
-  Write("mode.txt", "Cash\r\n");
-  Write("type.txt", "");
-  Write("desc.txt", "Rent\r\n");
-  Run(device, 3);
-  EXPECT_EQ(PreferenceText(device), Block(shortBlock, {"Cash"}, {}, {"Rent"}));
-}
-
-TEST_F(PreferencesSync, RestoreThatFailsLeavesTheHandheldAsItWas) {
-  struct Case {
-    const char* what;
-    bool typeFile;
-    const char* failing;  // platform operation made to fail, or empty
-    const char* names;    // a piece of the log line
-  } cases[] = {
-      {"type.txt missing", false, "", "type.txt"},
-      {"unreadable preference", true, "ReadPreference", "ReadPreference"},
-      {"refused write", true, "WritePreference", "WritePreference"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempDir desktop;
-    const std::string old = Block(Header(), {"Old"}, {"Old"}, {"Old"});
-    auto device = lists_testing::MakeDevice(&old);
-    WriteFile(desktop.File("mode.txt"), "Cash\r\n");
-    if (c.typeFile) WriteFile(desktop.File("type.txt"), "Food\r\n");
-    WriteFile(desktop.File("desc.txt"), "Rent\r\n");
-    auto result = RunSync(device, desktop.path(), 3, [&](handheld::SimPlatform& p) {
-      if (*c.failing != '\0') p.FailOperation(c.failing);
-    });
-    auto lines = result.LinesWith(" - RestorePreference - ");
-    ASSERT_EQ(lines.size(), 1u) << result.AllLines();
-    EXPECT_NE(lines[0].find(c.names), std::string::npos) << lines[0];
-    EXPECT_EQ(PreferenceText(device), old);
-    EXPECT_EQ(ReadFile(desktop.File("mode.txt")), "Cash\r\n");
-  }
-}
-
-// Fast sync: merge by position.
-TEST_F(PreferencesSync, MergeByPositionSendsTheSameListsToBothSides) {
-  const Texts forty = Numbered("H", 40);
-  Texts fortyMerged = forty;
-  for (int i = 0; i < 10; ++i) fortyMerged[i] = "F" + std::to_string(i + 1);
-  struct Case {
-    const char* what;
-    Texts handheld;
-    std::optional<std::string> file;  // mode.txt
-    Texts merged;
-    std::string fileAfter;
-  } cases[] = {
-      {"file replaces the first entry",
-       {"A", "B", "C"},
-       "X\r\n",
-       {"X", "B", "C"},
-       Lines({"X", "B", "C"})},
-      {"file lines beyond the list are appended",
-       {"A"},
-       "X\r\nY\r\nZ\r\n",
-       {"X", "Y", "Z"},
-       Lines({"X", "Y", "Z"})},
-      {"no file keeps the handheld list", {"A", "B"}, std::nullopt, {"A", "B"}, Lines({"A", "B"})},
-      {"a file of 40 lines gives 30 entries", Numbered("H", 5), Lines(Numbered("F", 40)),
-       Numbered("F", 30), Lines(Numbered("F", 30))},
-      {"40 handheld entries and 10 lines", forty, Lines(Numbered("F", 10)), fortyMerged,
-       Lines(fortyMerged)},
-      {"a long line goes whole to the handheld",
-       {"A"},
-       Lines({Repeat('L', 45)}),
-       {Repeat('L', 45)},
-       Lines({Repeat('L', 30)})},
-      {"empty lines do not shift the entries",
-       {"A", "B", "C"},
-       "\r\nX\r\n\r\nY\r\n",
-       {"X", "Y", "C"},
-       Lines({"X", "Y", "C"})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    TempDir desktop;
-    std::string block = Block(Header(), c.handheld, {"Food"}, {"Rent"});
-    auto device = lists_testing::MakeDevice(&block);
-    if (c.file) WriteFile(desktop.File("mode.txt"), *c.file);
-    auto result = RunSync(device, desktop.path(), 0);
-    EXPECT_TRUE(result.LinesWith(" - SyncPreference - ").empty()) << result.AllLines();
-    EXPECT_EQ(PreferenceText(device), Block(Header(), c.merged, {"Food"}, {"Rent"}));
-    EXPECT_EQ(device.FindPreference("Bolv", 0)->version, 7);
-    EXPECT_EQ(ReadFile(desktop.File(c.file ? "mode.txt" : "Mode.txt")), c.fileAfter);
-    EXPECT_EQ(ReadFile(desktop.File("Type.txt")), "Food\r\n");
-    EXPECT_EQ(ReadFile(desktop.File("Desc.txt")), "Rent\r\n");
-  }
-}
-
-TEST_F(PreferencesSync, FullTypeListMergesAndStaysReadable) {
-  Texts types = Numbered("T", 63);
-  const std::string block = Block(Header(), {"Cash"}, types, {"Rent", "Gas"});
-  auto device = lists_testing::MakeDevice(&block);
-  Texts fileTypes = Numbered("New", 62);
-  Write("type.txt", Lines(fileTypes));
-  auto result = Run(device, 0);
-  EXPECT_TRUE(result.LinesWith(" - SyncPreference - ").empty()) << result.AllLines();
-  Texts merged = fileTypes;
+// One run of the given kind over a handheld holding `block` and a desktop
+// holding the mode, type and desc files (kNone: no such file), then both
+// sides; an empty blockAfter or filesAfter means "as before the run".
+TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
+  const std::string m40(40, 'm'), t31(31, 't'), d90(90, 'd'), zeroLine("Food\r\nB\0d\r\n", 11);
+  const std::string old = Block({"Old"}, {"Old"}, {"Old"}), shortBlock("\x01\x02\x00\x04\x05", 5);
+  Texts modes35 = Numbered("Mode", 35), merged = Numbered("New", 62);
+  modes35[2] = std::string(50, 'x');  // goes whole to the handheld
   merged.push_back("T63");
-  const std::string sent = PreferenceText(device);
-  EXPECT_EQ(sent, Block(Header(), {"Cash"}, merged, {"Rent", "Gas"}));
-  ParsePreferenceBlock(sent, false);
-  EXPECT_EQ(TextsOf(TypeList), merged);
-  EXPECT_EQ(TextsOf(DescList), (Texts{"Rent", "Gas"}));
-  EXPECT_EQ(Read("type.txt"), Lines(merged));
-}
-
-TEST_F(PreferencesSync, FailureBeforeTheWritesChangesNeitherSide) {
+  const Texts oldKept{"Old\r\n", "Kept\n", kNone}, three{"Cash\r\n", "Food\r\n", "Rent\r\n"};
   struct Case {
     const char* what;
-    bool failRead;
-    std::string typeFile;  // empty: no type.txt
+    int32_t type;
+    std::string block;
+    Texts files;
+    const char* failing;  // the platform operation made to fail
+    const char* log;      // a piece of the one "Preference - " log line, "" for none
+    std::string blockAfter = "";
+    Texts filesAfter = {};
   } cases[] = {
-      {"unreadable preference, no files", true, ""},
-      {"a type line holding a 0 byte", false, std::string("Food\r\nB\0d\r\n", 11)},
+      {"save cuts on the desktop only", 2, Block({m40, "Cash"}, {"Food", t31}, {d90}),
+       Texts{"old\r\n", kNone, kNone}, "", "", "",
+       Texts{Lines({m40.substr(10), "Cash"}), Lines({"Food", t31.substr(1)}),
+             Lines({d90.substr(10)})}},
+      {"save of empty lists", 2, Block({}, {}, {}), Texts{kNone, "Food\r\n", kNone}, "", "", "",
+       Texts{"", "", ""}},
+      {"save of a block without any 0", 2, kHeader + "CashCard", oldKept, "",
+       "SavePreference - preference block: entry 1 of the mode list"},
+      {"save of an unreadable preference", 2, old, oldKept, "ReadPreference", "SavePreference - "},
+      {"restore: empty lines skipped, 30 modes", 3, old,
+       Texts{Lines(modes35), "Food\r\n\r\nRent\r\n", "Weekly shopping"}, "", "",
+       Block(Texts(modes35.begin(), modes35.begin() + 30), {"Food", "Rent"}, {"Weekly shopping"})},
+      {"restore keeps a short block whole as its header", 3, shortBlock,
+       Texts{"Cash\r\n", "", "Rent\r\n"}, "", "", Block({"Cash"}, {}, {"Rent"}, shortBlock)},
+      {"restore without type.txt", 3, old, Texts{"Cash\r\n", kNone, "Rent\r\n"}, "",
+       "type.txt does not exist"},
+      {"restore of an unreadable preference", 3, old, three, "ReadPreference", "RestorePreference"},
+      {"restore refused by the handheld", 3, old, three, "WritePreference", "RestorePreference"},
+      {"merge of a full type list", 0, Block({"Cash"}, Numbered("T", 63), {"Rent", "Gas"}),
+       Texts{kNone, Lines(Numbered("New", 62)), kNone}, "", "",
+       Block({"Cash"}, merged, {"Rent", "Gas"}),
+       Texts{"Cash\r\n", Lines(merged), "Rent\r\nGas\r\n"}},
+      {"merge of an unreadable preference", 0, old, Texts{kNone, kNone, kNone}, "ReadPreference",
+       "SyncPreference - "},
+      {"merge with a line holding a 0 byte", 0, old, Texts{"X\r\n", zeroLine, kNone}, "",
+       "SyncPreference - "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir desktop;
-    const std::string block = Block(Header(), {"A", "B"}, {"T"}, {"D"});
-    auto device = lists_testing::MakeDevice(&block);
-    if (!c.typeFile.empty()) {
-      WriteFile(desktop.File("mode.txt"), "X\r\n");
-      WriteFile(desktop.File("type.txt"), c.typeFile);
-    }
-    auto result = RunSync(device, desktop.path(), 0, [&](handheld::SimPlatform& p) {
-      if (c.failRead) p.FailOperation("ReadPreference");
-    });
-    auto lines = result.LinesWith(" - SyncPreference - ");
-    ASSERT_EQ(lines.size(), 1u) << result.AllLines();
-    EXPECT_EQ(lines[0].rfind("SyncBolvarin - SyncPreference - ", 0), 0u) << lines[0];
-    EXPECT_EQ(PreferenceText(device), block);
-    if (c.typeFile.empty()) {
-      for (const char* name : {"Mode.txt", "Type.txt", "Desc.txt"}) {
-        EXPECT_FALSE(Exists(desktop.File(name))) << name;
-      }
-    } else {
-      EXPECT_EQ(ReadFile(desktop.File("mode.txt")), "X\r\n");
-      EXPECT_EQ(ReadFile(desktop.File("type.txt")), c.typeFile);
-      EXPECT_FALSE(Exists(desktop.File("Desc.txt")));
-    }
+    const char* names[] = {"mode.txt", "type.txt", "desc.txt"};
+    for (int i = 0; i < 3; ++i)
+      if (c.files[i] != kNone) WriteFile(desktop.File(names[i]), c.files[i]);
+    auto device = lists_testing::MakeDevice(c.block);
+    auto result = lists_testing::RunSync(device, desktop.path(), c.type, c.failing);
+    auto lines = result.LinesWith("Preference - ");
+    ASSERT_EQ(lines.size(), *c.log ? 1u : 0u) << ::testing::PrintToString(lines);
+    for (const auto& line : lines) EXPECT_NE(line.find(c.log), std::string::npos) << line;
+    EXPECT_EQ(lists_testing::PreferenceText(device), c.blockAfter.empty() ? c.block : c.blockAfter);
+    EXPECT_EQ(device.preferences[0].version, 7);
+    const Texts& after = c.filesAfter.empty() ? c.files : c.filesAfter;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ListFile(desktop.path(), names[i]), after[i]);
   }
 }
 
-TEST_F(PreferencesSync, OnlyTheMergeYieldsWhileParsing) {
-  // Two runs that differ only in the block's entries: the difference in
-  // yields is what the parser added.
-  auto yieldsFor = [](int32_t type, const std::string& block) {
-    TempDir desktop;
-    auto device = lists_testing::MakeDevice(&block);
-    int yields = 0;
-    auto previous = SetPendingMessagesHandler([&] { ++yields; });
-    RunSync(device, desktop.path(), type);
-    SetPendingMessagesHandler(previous);
-    return yields;
+// Fast run: line i of a file replaces entry i of its list, further lines are
+// appended, further entries stay; a missing file leaves its list as it is.
+TEST(PreferencesSync, MergeByPositionSendsTheSameListsToBothSides) {
+  const std::string longLine(45, 'L');
+  Texts fortyMerged = Numbered("H", 40);
+  for (int i = 0; i < 10; ++i) fortyMerged[i] = "F" + std::to_string(i + 1);
+  const std::tuple<Texts, std::string, Texts> cases[] = {
+      // handheld, mode.txt, merged
+      {{"A", "B", "C"}, "X\r\n", {"X", "B", "C"}},
+      {{"A"}, "X\r\nY\r\nZ\r\n", {"X", "Y", "Z"}},
+      {{"A", "B"}, kNone, {"A", "B"}},
+      {Numbered("H", 5), Lines(Numbered("F", 40)), Numbered("F", 30)},
+      {Numbered("H", 40), Lines(Numbered("F", 10)), fortyMerged},
+      {{"A"}, Lines({longLine}), {longLine}},  // whole on the handheld, cut on the desktop
+      {{"A", "B", "C"}, "\r\nX\r\n\r\nY\r\n", {"X", "Y", "C"}},
   };
-  const std::string empty = Block(Header(), {}, {}, {});
-  const std::string full = Block(Header(), {"A", "B", "C"}, {"T", "U"}, {"D"});
-  EXPECT_EQ(yieldsFor(0, full) - yieldsFor(0, empty), 6);  // one per entry
-  EXPECT_EQ(yieldsFor(2, full) - yieldsFor(2, empty), 0);
-}
-
-TEST_F(PreferencesSync, SlowSyncLeavesTheListsAlone) {
-  const std::string block = Block(Header(), {"A"}, {"T"}, {"D"});
-  auto device = lists_testing::MakeDevice(&block);
-  Write("mode.txt", "X\r\n");
-  Run(device, 1);
-  EXPECT_EQ(PreferenceText(device), block);
-  EXPECT_EQ(Read("mode.txt"), "X\r\n");
-  EXPECT_FALSE(Exists(Path("Type.txt")));
+  for (const auto& [handheld, file, merged] : cases) {
+    TempDir desktop;
+    auto device = lists_testing::MakeDevice(Block(handheld, {"Food"}, {"Rent"}));
+    if (file != kNone) WriteFile(desktop.File("mode.txt"), file);
+    auto result = lists_testing::RunSync(device, desktop.path(), 0);
+    EXPECT_EQ(result.LinesWith("Preference - "), Texts{});
+    EXPECT_EQ(lists_testing::PreferenceText(device), Block(merged, {"Food"}, {"Rent"}));
+    std::string modeFile;  // entries cut to 30 characters
+    for (const auto& entry : merged) modeFile += entry.substr(0, 30) + "\r\n";
+    EXPECT_EQ(ListFile(desktop.path(), "mode.txt"), modeFile);
+    EXPECT_EQ(ListFile(desktop.path(), "type.txt") + ListFile(desktop.path(), "desc.txt"),
+              "Food\r\nRent\r\n");
+  }
 }
 
 }  // namespace
