@@ -209,7 +209,14 @@ Bytes CDtData::ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCat
                                          " records");
   }
   std::string record;
-  EncodeRecord(Converter(), list.Item(nIndex + 1).Texte, vRecordId, nCategory, eAttributes, record);
+  const std::string& line = list.Item(nIndex + 1).Texte;
+  try {
+    EncodeRecord(Converter(), line, vRecordId, nCategory, eAttributes, record);
+  } catch (const ConduitError& e) {
+    // The list is sorted by date by now, so its position says nothing to the
+    // user: name the line by its text, which can be found in the file.
+    Raise(e.number(), "Desktop line \"" + line + "\": " + e.description());
+  }
   Bytes bytes(record.begin(), record.end());
   bytes.push_back(0);
   return bytes;

@@ -184,6 +184,15 @@ TEST_F(CDtDataTest, ReadByIndexEncodesWithTerminator) {
   EXPECT_EQ(std::tuple(id.AsInt32(), category, attributes), std::tuple(12, 1, 64));
   EXPECT_THROW(store.ReadByIndex(1, id, category, attributes), ConduitError);
   EXPECT_THROW(store.ReadByIndex(-1, id, category, attributes), ConduitError);
+  // A hand-edited line that does not convert is named by its text.
+  const std::string bad = "13;1; 0;01/01/2004;0;0;31;;;;;;";
+  DesktopRecords().Add(colEnregistrement{13, bad, DateTime{}});
+  try {
+    store.ReadByIndex(1, id, category, attributes);
+    ADD_FAILURE() << "mode 31 was accepted";
+  } catch (const ConduitError& e) {
+    EXPECT_EQ(0u, e.description().find("Desktop line \"" + bad + "\": ")) << e.description();
+  }
 }
 
 // Release writes the list, then runs "postsync" on the file; a write that
