@@ -15,8 +15,8 @@ int DaysInMonth(int year, int month) {
 }
 
 bool DateTime::IsValid() const {
-  return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) &&
-         hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+  return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) && hour >= 0 &&
+         hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
 }
 
 std::string FormatDateOnly(const DateTime& date) {

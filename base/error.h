@@ -13,18 +13,18 @@
 namespace bolvarin {
 
 namespace err {
-inline constexpr int32_t kInvalidArgument = 5;     // invalid procedure call or argument
-inline constexpr int32_t kOverflow = 6;            // a number outside its range
-inline constexpr int32_t kOutOfMemory = 7;         // out of memory
-inline constexpr int32_t kSubscriptOutOfRange = 9; // index outside a list or table
-inline constexpr int32_t kTypeMismatch = 13;       // text that is not a number or a date
-inline constexpr int32_t kBadRecord = 32001;       // a handheld record that does not convert
-inline constexpr int32_t kBadLine = 32002;         // a desktop line that does not convert
-inline constexpr int32_t kFileNotFound = 53;       // a file that does not exist
-inline constexpr int32_t kFileIo = 57;             // device I/O error: read or write failed
-inline constexpr int32_t kPathAccess = 75;         // path/file access error
-inline constexpr int32_t kObjectRequired = 424;    // a platform object that is not there
-inline constexpr int32_t kPlatform = 32100;        // a platform call that failed
+inline constexpr int32_t kInvalidArgument = 5;      // invalid procedure call or argument
+inline constexpr int32_t kOverflow = 6;             // a number outside its range
+inline constexpr int32_t kOutOfMemory = 7;          // out of memory
+inline constexpr int32_t kSubscriptOutOfRange = 9;  // index outside a list or table
+inline constexpr int32_t kTypeMismatch = 13;        // text that is not a number or a date
+inline constexpr int32_t kBadRecord = 32001;        // a handheld record that does not convert
+inline constexpr int32_t kBadLine = 32002;          // a desktop line that does not convert
+inline constexpr int32_t kFileNotFound = 53;        // a file that does not exist
+inline constexpr int32_t kFileIo = 57;              // device I/O error: read or write failed
+inline constexpr int32_t kPathAccess = 75;          // path/file access error
+inline constexpr int32_t kObjectRequired = 424;     // a platform object that is not there
+inline constexpr int32_t kPlatform = 32100;         // a platform call that failed
 }  // namespace err
 
 class ConduitError : public std::runtime_error {

@@ -16,12 +16,18 @@ namespace {
 
 const char* TaggedValue::KindName(Kind kind) {
   switch (kind) {
-    case Kind::kEmpty: return "empty";
-    case Kind::kInt32: return "integer";
-    case Kind::kDouble: return "double";
-    case Kind::kText: return "text";
-    case Kind::kBytes: return "byte array";
-    case Kind::kBool: return "Boolean";
+    case Kind::kEmpty:
+      return "empty";
+    case Kind::kInt32:
+      return "integer";
+    case Kind::kDouble:
+      return "double";
+    case Kind::kText:
+      return "text";
+    case Kind::kBytes:
+      return "byte array";
+    case Kind::kBool:
+      return "Boolean";
   }
   return "unknown";
 }

@@ -105,10 +105,14 @@ std::vector<unsigned char> Hex(const std::string& text) {
   int pending = -1;
   for (char c : text) {
     int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
+    if (c >= '0' && c <= '9')
+      v = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      v = c - 'A' + 10;
+    else
+      continue;
     if (pending < 0) {
       pending = v;
     } else {
