@@ -8,7 +8,15 @@
 // and the time this binary takes merely to read and rewrite that file line by
 // line. The targets are checked and reported at the end.
 //
+// The end-to-end case runs the host program, `syncbolvarin sync`, as a
+// process on a saved handheld image and a data file of the same records
+// (loading and saving the image included), at 20,000 and 200,000 records.
+// It works in a folder of its own: HOME and XDG_* point there, so the
+// replaced files go to a trash inside it, and it has its own settings file.
+//
 // Usage: record_sync_bench [N...]   (default: 20000 65535 200000)
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -203,6 +211,85 @@ Result RunCase(int n, int32_t syncType) {
   return r;
 }
 
+struct EndToEnd {
+  double seconds = 0;
+  long peakKb = 0;
+  long imageBytes = 0;
+  bool ok = false;
+};
+
+// `syncbolvarin sync` (fast) of an image and a data file of n records.
+EndToEnd RunHostSync(int n) {
+  EndToEnd r;
+  const std::string folder =
+      fs::temp_directory_path() / ("syncbolvarin-bench-e2e-" + std::to_string(getpid()));
+  const std::string desktop = folder + "/desktop", image = folder + "/handheld.json";
+  const std::string home = folder + "/home";
+  fs::create_directories(desktop);
+  fs::create_directories(home);
+  // The fixture is built in a child so this process stays small.
+  pid_t prep = fork();
+  if (prep == 0) {
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    Fixture fx;
+    Prepare(n, desktop, fx);
+    fx.device.Save(image);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(prep, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    r.imageBytes = static_cast<long>(fs::file_size(image));
+    const std::string out = folder + "/out.txt";
+    std::vector<std::string> args = {BOLVARIN_HOST_BINARY,
+                                     "sync",
+                                     "--handheld",
+                                     image,
+                                     "--desktop",
+                                     desktop,
+                                     "--type",
+                                     "fast",
+                                     "--settings",
+                                     folder + "/settings.ini"};
+    std::vector<std::string> env = {"HOME=" + home,
+                                    "XDG_DATA_HOME=" + home + "/.local/share",
+                                    "XDG_CONFIG_HOME=" + home + "/.config",
+                                    "XDG_CACHE_HOME=" + home + "/.cache",
+                                    "XDG_STATE_HOME=" + home + "/.local/state",
+                                    "XDG_RUNTIME_DIR=" + home + "/run",
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    auto start = Clock::now();
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+      rusage usage{};
+      wait4(pid, &status, 0, &usage);
+      r.seconds = Seconds(Clock::now() - start);
+      r.peakKb = usage.ru_maxrss;
+      std::ifstream log(out);
+      std::string line, last;
+      while (std::getline(log, line)) last = line;
+      r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && last.rfind("Ok ", 0) == 0;
+      if (!r.ok)
+        std::fprintf(stderr, "%s: status %d, last line \"%s\"\n", argv[0], status, last.c_str());
+    } else {
+      std::fprintf(stderr, "cannot start %s\n", argv[0]);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  fs::remove_all(folder);
+  return r;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,6 +319,19 @@ int main(int argc, char** argv) {
       row.push_back(r);
     }
     table.push_back(row);
+  }
+
+  // The host program end to end, at the two sizes its target compares.
+  const int e2eSizes[] = {20000, 200000};
+  EndToEnd e2e[2];
+  for (int i = 0; i < 2; ++i) {
+    e2e[i] = RunHostSync(e2eSizes[i]);
+    allOk = allOk && e2e[i].ok;
+    std::printf("%-17s %8d %10.3f %12.2f %10.1f %10.1f %12s%s\n", "syncbolvarin sync", e2eSizes[i],
+                e2e[i].seconds, 1e6 * e2e[i].seconds / e2eSizes[i], e2e[i].peakKb / 1024.0,
+                e2e[i].imageBytes / 1048576.0, "(image MB)",
+                e2e[i].ok ? "" : "  (run did not complete: see above)");
+    std::fflush(stdout);
   }
 
   std::printf("\nTargets\n");
@@ -264,6 +364,15 @@ int main(int argc, char** argv) {
                     pass ? "yes" : "NO");
       }
     }
+  }
+  {
+    double ratio = (e2e[1].seconds / 200000) / (e2e[0].seconds / 20000);
+    bool pass = e2e[0].ok && e2e[1].ok && ratio <= 1.5;
+    allOk = allOk && pass;
+    std::printf("  syncbolvarin sync: whole run %.3f s at 20,000, %.3f s at 200,000 records\n",
+                e2e[0].seconds, e2e[1].seconds);
+    std::printf("  syncbolvarin sync time per record at 200,000 / at 20,000 = %.2f (<= 1.5): %s\n",
+                ratio, pass ? "yes" : "NO");
   }
   std::printf("\n%s\n", allOk ? "all targets met" : "SOME TARGETS MISSED");
   return allOk ? 0 : 1;

@@ -172,6 +172,55 @@ std::string ToHex(const Bytes& bytes) {
 }
 
 // ---------------------------------------------------------------------------
+// What the device can store
+
+std::string TextProblem(const std::string& text, size_t maxBytes) {
+  if (text.find('\0') != std::string::npos) {
+    return "holds the character 0, which the handheld's texts cannot hold";
+  }
+  if (text.size() > maxBytes) {
+    return "is " + std::to_string(text.size()) + " characters long; at most " +
+           std::to_string(maxBytes) + " fit";
+  }
+  return "";
+}
+
+std::string DatabaseNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty; a database needs a name";
+  return TextProblem(name, kMaxDatabaseName);
+}
+
+std::string CodeProblem(const std::string& code) {
+  std::string problem = TextProblem(code, 4);
+  if (problem.empty() && code.size() != 4) problem = "is not a 4-character code";
+  return problem;
+}
+
+std::string CategoryNameProblem(const std::string& name) {
+  return TextProblem(name, kMaxCategoryName);
+}
+
+std::string RangeProblem(int64_t value, int64_t lo, int64_t hi) {
+  if (value >= lo && value <= hi) return "";
+  return "is outside " + std::to_string(lo) + ".." + std::to_string(hi);
+}
+
+std::string RecordIdProblem(int64_t id) {
+  if (id == 0) return "is not a record identifier (it means \"not numbered\")";
+  return RangeProblem(id, INT32_MIN, INT32_MAX);
+}
+
+std::string RecordCategoryProblem(int64_t category) {
+  return RangeProblem(category, 0, kMaxRecordCategory);
+}
+
+std::string RecordAttributesProblem(int64_t attributes) {
+  return RangeProblem(attributes, 0, kMaxRecordAttributes);
+}
+
+std::string CategoryIdProblem(int64_t id) { return RangeProblem(id, 0, 255); }
+
+// ---------------------------------------------------------------------------
 // Image: JSON text <-> Device
 
 namespace {
@@ -192,6 +241,8 @@ std::string BytesToJsonText(const std::string& bytes) {
   }
   return out;
 }
+
+std::string Int32Problem(int64_t value) { return RangeProblem(value, INT32_MIN, INT32_MAX); }
 
 class ImageReader {
  public:
@@ -226,24 +277,22 @@ class ImageReader {
     return v;
   }
 
-  int64_t Integer(const json& v, const std::string& place, int64_t lo, int64_t hi) const {
+  // A JSON integer the device can store, as `problem` (one of the device's
+  // checks) tells.
+  int64_t Integer(const json& v, const std::string& place, std::string (*problem)(int64_t)) const {
     if (!v.is_number_integer()) {
-      Fail(place, std::string("expected an integer, found ") +
-                      (v.is_number() ? "a number with a fraction" : v.type_name()));
+      Fail(place, "expected an integer, found " +
+                      (v.is_number() ? "the number " + v.dump() +
+                                           " (integers have no fraction or exponent and fit in "
+                                           "64 bits)"
+                                     : std::string(v.type_name())));
     }
-    bool inRange;
-    int64_t value = 0;
-    if (v.is_number_unsigned()) {
-      uint64_t u = v.get<uint64_t>();
-      inRange = u <= static_cast<uint64_t>(hi);
-      value = inRange ? static_cast<int64_t>(u) : 0;
-    } else {
-      value = v.get<int64_t>();
-      inRange = value >= lo && value <= hi;
+    if (v.is_number_unsigned() &&
+        v.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      Fail(place, v.dump() + " is too large");
     }
-    if (!inRange) {
-      Fail(place, v.dump() + " is outside " + std::to_string(lo) + ".." + std::to_string(hi));
-    }
+    int64_t value = v.get<int64_t>();
+    if (std::string why = problem(value); !why.empty()) Fail(place, v.dump() + " " + why);
     return value;
   }
 
@@ -252,8 +301,10 @@ class ImageReader {
     return v.get<bool>();
   }
 
-  // A text of the image back to the device's bytes (see BytesToJsonText).
-  std::string Text(const json& v, const std::string& place, size_t maxBytes) const {
+  // A text of the image back to the device's bytes (see BytesToJsonText),
+  // refused when the device could not store it (`problem`).
+  std::string Text(const json& v, const std::string& place,
+                   std::string (*problem)(const std::string&)) const {
     if (!v.is_string()) Fail(place, std::string("expected a text, found ") + v.type_name());
     const std::string& utf8 = v.get_ref<const std::string&>();
     std::string out;
@@ -269,18 +320,8 @@ class ImageReader {
                         " is beyond U+00FF; the handheld's texts are 8-bit");
       }
     }
-    if (out.find('\0') != std::string::npos) Fail(place, "a text cannot hold the character 0");
-    if (out.size() > maxBytes) {
-      Fail(place, "\"" + utf8 + "\" is " + std::to_string(out.size()) +
-                      " characters long; at most " + std::to_string(maxBytes) + " fit");
-    }
+    if (std::string why = problem(out); !why.empty()) Fail(place, v.dump() + " " + why);
     return out;
-  }
-
-  std::string Code(const json& v, const std::string& place) const {
-    std::string code = Text(v, place, 4);
-    if (code.size() != 4) Fail(place, "\"" + v.get<std::string>() + "\" is not a 4-character code");
-    return code;
   }
 
   Bytes Hex(const json& v, const std::string& place) const {
@@ -327,8 +368,7 @@ class ImageReader {
       std::string place = "databases[" + std::to_string(d) + "]";
       device.databases.push_back(ReadDatabase(dbs[d], place));
       if (!dbNames.insert(device.databases.back().name).second) {
-        Fail(place + ".name",
-             "a second database named \"" + dbs[d]["name"].get<std::string>() + "\"");
+        Fail(place + ".name", "a second database named " + dbs[d]["name"].dump());
       }
     }
 
@@ -339,15 +379,15 @@ class ImageReader {
       const json& pj = Object(prefs[p], place);
       OnlyKeys(pj, place, {"creator", "number", "version", "data"});
       Preference pref;
-      pref.creator = Code(Member(pj, place, "creator"), place + ".creator");
+      pref.creator = Text(Member(pj, place, "creator"), place + ".creator", CodeProblem);
       pref.number = static_cast<int32_t>(
-          Integer(Member(pj, place, "number"), place + ".number", INT32_MIN, INT32_MAX));
+          Integer(Member(pj, place, "number"), place + ".number", Int32Problem));
       pref.version = static_cast<int32_t>(
-          Integer(Member(pj, place, "version"), place + ".version", INT32_MIN, INT32_MAX));
+          Integer(Member(pj, place, "version"), place + ".version", Int32Problem));
       pref.data = Hex(Member(pj, place, "data"), place + ".data");
       if (!prefKeys.insert({pref.creator, pref.number}).second) {
-        Fail(place, "a second preference " + std::to_string(pref.number) + " of creator \"" +
-                        pj["creator"].get<std::string>() + "\"");
+        Fail(place, "a second preference " + std::to_string(pref.number) + " of creator " +
+                        pj["creator"].dump());
       }
       device.preferences.push_back(std::move(pref));
     }
@@ -358,10 +398,9 @@ class ImageReader {
     const json& dj = Object(v, place);
     OnlyKeys(dj, place, {"name", "creator", "type", "categories", "records"});
     Database db;
-    db.name = Text(Member(dj, place, "name"), place + ".name", kMaxDatabaseName);
-    if (db.name.empty()) Fail(place + ".name", "a database needs a name");
-    db.creator = Code(Member(dj, place, "creator"), place + ".creator");
-    db.type = Code(Member(dj, place, "type"), place + ".type");
+    db.name = Text(Member(dj, place, "name"), place + ".name", DatabaseNameProblem);
+    db.creator = Text(Member(dj, place, "creator"), place + ".creator", CodeProblem);
+    db.type = Text(Member(dj, place, "type"), place + ".type", CodeProblem);
 
     const json& cats = Array(Member(dj, place, "categories"), place + ".categories");
     if (cats.size() != db.categories.size()) {
@@ -374,8 +413,8 @@ class ImageReader {
       const json& cj = Object(cats[c], cp);
       OnlyKeys(cj, cp, {"name", "id", "dirty"});
       Category& cat = db.categories[c];
-      cat.name = Text(Member(cj, cp, "name"), cp + ".name", kMaxCategoryName);
-      cat.id = static_cast<int32_t>(Integer(Member(cj, cp, "id"), cp + ".id", 0, 255));
+      cat.name = Text(Member(cj, cp, "name"), cp + ".name", CategoryNameProblem);
+      cat.id = static_cast<int32_t>(Integer(Member(cj, cp, "id"), cp + ".id", CategoryIdProblem));
       cat.dirty = Boolean(Member(cj, cp, "dirty"), cp + ".dirty");
     }
 
@@ -385,13 +424,11 @@ class ImageReader {
       const json& rj = Object(recs[r], rp);
       OnlyKeys(rj, rp, {"id", "category", "attributes", "data"});
       Record rec;
-      rec.id =
-          static_cast<int32_t>(Integer(Member(rj, rp, "id"), rp + ".id", INT32_MIN, INT32_MAX));
-      if (rec.id == 0) Fail(rp + ".id", "0 is not a record identifier (it means \"not numbered\")");
+      rec.id = static_cast<int32_t>(Integer(Member(rj, rp, "id"), rp + ".id", RecordIdProblem));
       rec.category = static_cast<int32_t>(
-          Integer(Member(rj, rp, "category"), rp + ".category", 0, kMaxRecordCategory));
+          Integer(Member(rj, rp, "category"), rp + ".category", RecordCategoryProblem));
       rec.attributes = static_cast<int32_t>(
-          Integer(Member(rj, rp, "attributes"), rp + ".attributes", 0, kMaxRecordAttributes));
+          Integer(Member(rj, rp, "attributes"), rp + ".attributes", RecordAttributesProblem));
       rec.data = Hex(Member(rj, rp, "data"), rp + ".data");
       if (db.Find(rec.id) != nullptr) {
         Fail(rp + ".id", "record identifier " + std::to_string(rec.id) + " is used twice");
@@ -419,6 +456,117 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
+// The JSON library's message without its "[json.exception...] " prefix.
+std::string Explanation(const json::exception& e) {
+  std::string what = e.what();
+  if (auto syntax = what.find("syntax error"); syntax != std::string::npos) {
+    return "not valid JSON (" + what.substr(syntax) + ")";
+  }
+  if (what.rfind("[json.exception.", 0) == 0) {
+    if (auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
+  }
+  return what;
+}
+
+// Builds the document as the library's parser reads it, and refuses a key
+// that appears twice in one object (the library would silently keep the
+// last value). The map of the object being built answers that with one
+// lookup per key, so reading stays linear in the size of the image.
+class DocumentBuilder {
+ public:
+  DocumentBuilder(json& root, const std::string& text, const std::string& source)
+      : root_(root), text_(text), source_(source) {}
+
+  bool null() { return Add(nullptr) != nullptr; }
+  bool boolean(bool value) { return Add(value) != nullptr; }
+  bool number_integer(json::number_integer_t value) { return Add(value) != nullptr; }
+  bool number_unsigned(json::number_unsigned_t value) { return Add(value) != nullptr; }
+  bool number_float(json::number_float_t value, const json::string_t& /*text*/) {
+    return Add(value) != nullptr;
+  }
+  bool string(json::string_t& value) { return Add(std::move(value)) != nullptr; }
+  bool binary(json::binary_t& value) { return Add(json::binary(std::move(value))) != nullptr; }
+
+  bool start_object(std::size_t /*size*/) {
+    json* object = Add(json::value_t::object);
+    open_.push_back({object, nullptr, nullptr});
+    return true;
+  }
+  bool key(json::string_t& name) {
+    Frame& top = open_.back();
+    auto& members = top.container->get_ref<json::object_t&>();
+    auto [it, added] = members.try_emplace(std::move(name));
+    if (!added) {
+      std::string place = Place();
+      throw ImageError(source_ + ": " + (place.empty() ? "" : place + ": ") + "the field \"" +
+                       it->first + "\" appears twice in one object");
+    }
+    top.member = &it->second;
+    top.key = &it->first;
+    return true;
+  }
+  bool end_object() {
+    open_.pop_back();
+    return true;
+  }
+  bool start_array(std::size_t /*size*/) {
+    json* array = Add(json::value_t::array);
+    open_.push_back({array, nullptr, nullptr});
+    return true;
+  }
+  bool end_array() {
+    open_.pop_back();
+    return true;
+  }
+
+  bool parse_error(std::size_t position, const std::string& /*token*/, const json::exception& e) {
+    throw ImageError(source_ + ": " + LineAndColumn(text_, position == 0 ? 0 : position - 1) +
+                     ": " + Explanation(e));
+  }
+
+ private:
+  struct Frame {
+    json* container;
+    json* member;            // objects: the value of the last key
+    const std::string* key;  // objects: the last key
+  };
+
+  // Places the value in the innermost open container (or as the document).
+  json* Add(json value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+      return &root_;
+    }
+    Frame& top = open_.back();
+    if (top.container->is_array()) {
+      auto& items = top.container->get_ref<json::array_t&>();
+      items.push_back(std::move(value));
+      return &items.back();
+    }
+    *top.member = std::move(value);
+    return top.member;
+  }
+
+  // Where the innermost open container sits, as "databases[0].records[3]".
+  std::string Place() const {
+    std::string place;
+    for (size_t i = 0; i + 1 < open_.size(); ++i) {
+      const Frame& frame = open_[i];
+      if (frame.container->is_array()) {
+        place += "[" + std::to_string(frame.container->size() - 1) + "]";
+      } else {
+        place += (place.empty() ? "" : ".") + *frame.key;
+      }
+    }
+    return place;
+  }
+
+  json& root_;
+  const std::string& text_;
+  const std::string& source_;
+  std::vector<Frame> open_;
+};
+
 std::string SystemError(int error) { return std::strerror(error); }
 
 // {"a": 1, "b": "x"} on one line, members in their order.
@@ -434,38 +582,29 @@ std::string FlatObject(const nlohmann::ordered_json& object) {
 }  // namespace
 
 Device Device::FromJson(const std::string& text, const std::string& source) {
-  json root;
-  // The library keeps the last of two equal keys; an image with a repeated
-  // field is refused instead, so no value is dropped unseen.
-  std::vector<std::set<std::string>> keys;
-  std::string duplicate;
-  auto watch = [&](int /*depth*/, json::parse_event_t event, json& parsed) {
-    if (event == json::parse_event_t::object_start) {
-      keys.emplace_back();
-    } else if (event == json::parse_event_t::object_end) {
-      if (!keys.empty()) keys.pop_back();
-    } else if (event == json::parse_event_t::key && !keys.empty() && duplicate.empty()) {
-      if (!keys.back().insert(parsed.get<std::string>()).second) {
-        duplicate = parsed.get<std::string>();
-      }
-    }
-    return true;
-  };
+  // Every failure comes out as an ImageError naming the source, whatever
+  // the JSON library or the reader raised.
   try {
-    root = json::parse(text, watch);
-  } catch (const json::parse_error& e) {
-    // e.what() carries the library's own prefix; keep only its explanation.
-    std::string what = e.what();
-    if (auto colon = what.find("syntax error"); colon != std::string::npos) {
-      what = what.substr(colon);
+    // The library's reader takes a 0 byte for the end of the text and would
+    // ignore whatever follows it; JSON text never holds one.
+    if (size_t zero = text.find('\0'); zero != std::string::npos) {
+      throw ImageError(source + ": " + LineAndColumn(text, zero) +
+                       ": not valid JSON (the byte 0; an image is text)");
     }
-    size_t at = e.byte == 0 ? 0 : e.byte - 1;
-    throw ImageError(source + ": " + LineAndColumn(text, at) + ": not valid JSON (" + what + ")");
+    json root;
+    DocumentBuilder builder(root, text, source);
+    // Strict: anything but blanks after the document is refused.
+    if (!json::sax_parse(text, &builder, json::input_format_t::json, /*strict=*/true)) {
+      throw ImageError(source + ": not valid JSON");
+    }
+    return ImageReader(source).Read(root);
+  } catch (const ImageError&) {
+    throw;
+  } catch (const json::exception& e) {
+    throw ImageError(source + ": " + Explanation(e));
+  } catch (const std::exception& e) {
+    throw ImageError(source + ": cannot read the handheld image: " + e.what());
   }
-  if (!duplicate.empty()) {
-    throw ImageError(source + ": the field \"" + duplicate + "\" appears twice in one object");
-  }
-  return ImageReader(source).Read(root);
 }
 
 std::string Device::ToJson() const {

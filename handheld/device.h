@@ -32,8 +32,23 @@ inline constexpr size_t kMaxCategoryName = 15;
 inline constexpr int32_t kMaxRecordCategory = 15;
 inline constexpr int32_t kMaxRecordAttributes = 255;
 
+// What the device can store. Each check gives the reason a value cannot be
+// stored, or an empty text when it can. The image loader and the platform
+// objects refuse by these same checks, so whatever the device holds is saved
+// to an image that loads again.
+std::string TextProblem(const std::string& text, size_t maxBytes);  // 8-bit, no byte 0
+std::string DatabaseNameProblem(const std::string& name);           // 1 to 31 bytes
+std::string CodeProblem(const std::string& code);                   // exactly 4 bytes
+std::string CategoryNameProblem(const std::string& name);           // at most 15 bytes
+std::string RangeProblem(int64_t value, int64_t lo, int64_t hi);
+std::string RecordIdProblem(int64_t id);  // 32-bit, not 0 ("not yet numbered")
+std::string RecordCategoryProblem(int64_t category);
+std::string RecordAttributesProblem(int64_t attributes);
+std::string CategoryIdProblem(int64_t id);
+
 // A corrupt image, an unknown format version, or a file that cannot be read
-// or written: the message names the file and the place.
+// or written: the message names the file and the place. Every failure of
+// the loader is an ImageError.
 class ImageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -70,10 +70,14 @@ class SimCategories : public HandheldCategories {
   void SetName(int32_t index, const std::string& name) override {
     Category& slot = Slot("SetName", index);
     platform_.NoteCategoryCall("Name " + std::to_string(index));
-    // The desktop pads names to 15 characters; the device keeps the text.
+    // The desktop pads names to 15 characters; the device keeps the text,
+    // and refuses what it cannot store.
     std::string text = name;
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    if (text.size() > kMaxCategoryName) text.resize(kMaxCategoryName);
+    if (std::string why = CategoryNameProblem(text); !why.empty()) {
+      Raise(err::kInvalidArgument,
+            "SetName: the name " + Quoted(text) + " of slot " + std::to_string(index) + " " + why);
+    }
     slot.name = text;
   }
   int32_t ID(int32_t index) override { return Slot("ID", index).id; }
@@ -163,13 +167,13 @@ class SimAdapter : public HXRecordAdapter {
                    const Bytes& pData) override {
     platform_.Check("WriteRecord");
     int32_t id = IdOf(vRecordId);
-    if (lngCategory < 0 || lngCategory > kMaxRecordCategory) {
+    if (std::string why = RecordCategoryProblem(lngCategory); !why.empty()) {
       Raise(err::kInvalidArgument, "WriteRecord: category " + std::to_string(lngCategory) +
-                                       " of record " + std::to_string(id) + " is outside 0..15");
+                                       " of record " + std::to_string(id) + " " + why);
     }
-    if (eAttributes < 0 || eAttributes > kMaxRecordAttributes) {
+    if (std::string why = RecordAttributesProblem(eAttributes); !why.empty()) {
       Raise(err::kInvalidArgument, "WriteRecord: attributes " + std::to_string(eAttributes) +
-                                       " of record " + std::to_string(id) + " are outside 0..255");
+                                       " of record " + std::to_string(id) + " " + why);
     }
     Database& db = Db();
     if (id != 0) {
@@ -271,9 +275,8 @@ class SimServices : public ConduitServices {
                                                   int32_t /*c*/) override {
     platform_.Check("CreateDatabase");
     CheckProgId(progId);
-    if (name.empty() || name.size() > kMaxDatabaseName) {
-      Raise(err::kInvalidArgument,
-            "CreateDatabase: the name " + Quoted(name) + " is empty or longer than 31 characters");
+    if (std::string why = DatabaseNameProblem(name); !why.empty()) {
+      Raise(err::kInvalidArgument, "CreateDatabase: the name " + Quoted(name) + " " + why);
     }
     if (platform_.device().FindDatabase(name) != nullptr) {
       Raise(err::kPlatform, "CreateDatabase: database " + Quoted(name) + " already exists");
@@ -294,9 +297,9 @@ class SimServices : public ConduitServices {
   }
   static std::string Code(const TaggedValue& value, const char* what) {
     const std::string& text = value.AsText();
-    if (text.size() != 4) {
-      Raise(err::kInvalidArgument, std::string("CreateDatabase: the ") + what + " " + Quoted(text) +
-                                       " is not a 4-character code");
+    if (std::string why = CodeProblem(text); !why.empty()) {
+      Raise(err::kInvalidArgument,
+            std::string("CreateDatabase: the ") + what + " " + Quoted(text) + " " + why);
     }
     return text;
   }
@@ -370,9 +373,8 @@ class SimSystem : public PlatformSystem {
                        const TaggedValue& data) override {
     platform_.Check("WritePreference");
     const std::string& code = creator.AsText();
-    if (code.size() != 4) {
-      Raise(err::kInvalidArgument,
-            "WritePreference: the creator " + Quoted(code) + " is not a 4-character code");
+    if (std::string why = CodeProblem(code); !why.empty()) {
+      Raise(err::kInvalidArgument, "WritePreference: the creator " + Quoted(code) + " " + why);
     }
     const Bytes& bytes = data.AsBytes();
     Device& device = platform_.device();

@@ -104,8 +104,15 @@ void CDtCategories::Create(const std::string& directory) {
            "the identifier \"" + std::string(idField) + "\" is not a whole number from 0 to 255");
       return;
     }
+    std::string name = TrimBlanks(std::string_view(line).substr(0, idComma));
+    // The handheld keeps its names as texts ended by a 0 byte: a name holding
+    // one could be sent but never read back.
+    if (name.find('\0') != std::string::npos) {
+      fail(k + 1, "the name holds the character 0, which the handheld cannot store");
+      return;
+    }
     Slot& slot = slots_[k];
-    slot.name = FitName(TrimBlanks(std::string_view(line).substr(0, idComma)));
+    slot.name = FitName(name);
     slot.id = id;
     slot.dirty = TrimBlanks(std::string_view(line).substr(flagComma + 1)) != "False";
   }
@@ -147,11 +154,12 @@ std::string CDtCategories::Name(int16_t nIndex) const {
 void CDtCategories::SetName(int16_t nIndex, const std::string& pName) {
   CheckIndex(nIndex);
   std::string fitted = FitName(pName);
-  // One line per slot: a line break inside a name would split it in the file.
-  if (fitted.find_first_of("\r\n") != std::string::npos) {
-    Raise(err::kInvalidArgument, "category name \"" + TrimBlanks(fitted) + "\" of slot " +
-                                     std::to_string(nIndex) +
-                                     " holds a line break, which categories.txt cannot store");
+  // One line per slot: a line break inside a name would split it in the
+  // file; a 0 byte would make the file unreadable (the handheld cannot store it).
+  if (fitted.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+    Raise(err::kInvalidArgument,
+          "category name \"" + TrimBlanks(fitted) + "\" of slot " + std::to_string(nIndex) +
+              " holds a line break or the character 0, which categories.txt cannot store");
   }
   slots_[nIndex].name = std::move(fitted);
   saved_ = false;

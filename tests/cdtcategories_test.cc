@@ -47,6 +47,10 @@ class CDtCategoriesTest : public ::testing::Test {
     table->Create(dir_.path() + "/");
     return table;
   }
+  std::unique_ptr<CDtCategories> Load(const std::string& contents) {
+    testing::WriteFile(path_, contents);
+    return Load(nullptr);
+  }
 
   testing::TempDir dir_;
   const std::string path_ = dir_.File("categories.txt");
@@ -84,9 +88,11 @@ TEST_F(CDtCategoriesTest, ReadsTheFileOrFallsBackKeepingItByteForByte) {
       {"A, -1,False\r\n", kRecovery, ", line 1: the identifier \" -1\""},
       {"A, ,False\r\n", kRecovery, ", line 1: the identifier \" \""},
       {"A, 1,False\r\n\r\nB, 2,False\r\n", kRecovery, ", line 2: empty line"},
+      {std::string("A, 1,False\r\nB\0, 2,False\r\n", 25), kRecovery,
+       ", line 2: the name holds the character 0"},
   };
   for (const auto& [file, slots, reason] : cases) {
-    auto table = Load(file.c_str());
+    auto table = Load(file);
     EXPECT_EQ(Dump(*table), slots) << file;
     const std::string failure = table->LoadFailure();
     EXPECT_EQ(*reason ? failure.rfind(path_ + reason, 0) : failure.size(), 0u) << failure;
@@ -127,7 +133,8 @@ TEST_F(CDtCategoriesTest, RefusedCalls) {
           Raised([&] { table->Dirty(bad); }), Raised([&] { table->SetDirty(bad, false); })})
       EXPECT_EQ(raised.substr(0, 2), "9 ") << bad << raised;
   }
-  EXPECT_EQ(Raised([&] { table->SetName(4, "Two\r\nlines"); }).substr(0, 2), "5 ");
+  for (const std::string& name : {std::string("Two\r\nlines"), std::string("Nul\0", 4)})
+    EXPECT_EQ(Raised([&] { table->SetName(4, name); }).substr(0, 2), "5 ") << name;
   EXPECT_EQ(Dump(*table), kRecovery);
 
   CDtCategories unwritable;

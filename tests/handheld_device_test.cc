@@ -76,7 +76,13 @@ TEST(HandheldImage, RefusesBadImagesNamingFileAndPlace) {
       {"{\"format\": \n  [1, 2", "line 2, column"},
       {Edited("handheld/1", "handheld/2"),
        "unknown image format version \"syncbolvarin-handheld/2\""},
-      {Edited("\"id\": -5", "\"id\": 1, \"id\": -5"), "the field \"id\" appears twice"},
+      {Edited("\"id\": -5", "\"id\": 1, \"id\": -5"),
+       "databases[0].records[0]: the field \"id\" appears twice"},
+      {SampleDevice().ToJson() + std::string("\0garbage", 8), "line 36, column 1: not valid JSON"},
+      {SampleDevice().ToJson() + "{}", "line 36, column 1: not valid JSON"},
+      {Edited("\"C79900\"", "6E740"), "line 27, column 67: number overflow parsing '6E740'"},
+      {Edited("\"version\": 3", "\"version\": 1e999"), "number overflow parsing '1e999'"},
+      {Edited("\"version\": 3", "\"version\": 1e9"), "preferences[0].version: expected an integer"},
       {Edited("C79900", "C7990"), "databases[0].records[0].data: odd number of hex digits"},
       {Edited("\"id\": 7", "\"id\": -5"), "records[1].id: record identifier -5 is used twice"},
       {Edited("\"id\": -5", "\"id\": 0"), "records[0].id: 0 is not a record identifier"},
@@ -87,6 +93,189 @@ TEST(HandheldImage, RefusesBadImagesNamingFileAndPlace) {
     std::string message = ImageErrorOf([&] { Device::FromJson(text, "img.json"); });
     EXPECT_EQ(message.rfind("img.json: ", 0), 0u) << expected << ": " << message;
     EXPECT_NE(message.find(expected), std::string::npos) << expected << ": " << message;
+  }
+}
+
+// Whatever the platform objects let the conduit store, the image keeps:
+// each value is refused by its setter and by the loader alike, or it is
+// stored, and saving and loading give the device back identically.
+TEST(HandheldImage, SettersAndLoaderAcceptTheSameValues) {
+  const std::string nul("A\0B", 3), high("\x80\xFF\x01", 3), code0("Bo\0v", 4);
+  enum Field {
+    kCategoryName,
+    kDbName,
+    kDbCreator,
+    kDbType,
+    kRecordId,
+    kRecordCategory,
+    kRecordAttributes,
+    kRecordData,
+    kPrefCreator,
+    kPrefNumber,
+    kPrefVersion,
+    kPrefData
+  };
+  const struct {
+    Field field;
+    std::string text;
+    int32_t number;
+    bool stored;
+  } values[] = {
+      {kCategoryName, "", 0, true},
+      {kCategoryName, std::string(15, 'c'), 0, true},
+      {kCategoryName, high, 0, true},
+      {kCategoryName, std::string(16, 'c'), 0, false},
+      {kCategoryName, nul, 0, false},
+      {kDbName, std::string(31, 'd'), 0, true},
+      {kDbName, high, 0, true},
+      {kDbName, std::string(32, 'd'), 0, false},
+      {kDbName, "", 0, false},
+      {kDbName, nul, 0, false},
+      {kDbName, "MaBolvarin Data", 0, false},
+      {kDbCreator, "\xFF\x80\x01\x7F", 0, true},
+      {kDbCreator, "Bol", 0, false},
+      {kDbCreator, code0, 0, false},
+      {kDbType, "Data", 0, true},
+      {kDbType, "Datas", 0, false},
+      {kDbType, code0, 0, false},
+      {kRecordId, "", INT32_MIN, true},
+      {kRecordId, "", INT32_MAX, true},
+      {kRecordCategory, "", 15, true},
+      {kRecordCategory, "", 16, false},
+      {kRecordCategory, "", -1, false},
+      {kRecordAttributes, "", 255, true},
+      {kRecordAttributes, "", 256, false},
+      {kRecordAttributes, "", -1, false},
+      {kRecordData, nul + high, 0, true},
+      {kRecordData, "", 0, true},
+      {kPrefCreator, high + "x", 0, true},
+      {kPrefCreator, code0, 0, false},
+      {kPrefCreator, "Bolvx", 0, false},
+      {kPrefNumber, "", INT32_MIN, true},
+      {kPrefVersion, "", INT32_MAX, true},
+      {kPrefData, nul + high, 0, true},
+  };
+  for (const auto& [field, text, number, stored] : values) {
+    SCOPED_TRACE(std::to_string(field) + " \"" + text + "\" " + std::to_string(number));
+    const Bytes bytes(text.begin(), text.end());
+    // Through the platform objects, as the conduit stores values.
+    Device device = SampleDevice();
+    SimPlatform platform(device, RunRequest{});
+    auto services = platform.NewConduitServices();
+    auto system = platform.NewPlatformSystem();
+    auto ledger = services->OpenDatabase("MaBolvarin Data", "HXDirect.HXRecordAdapter", 0);
+    auto create = [&](const std::string& name, const std::string& creator,
+                      const std::string& type) {
+      services->CreateDatabase(name, "HXDirect.HXRecordAdapter", TaggedValue::Text(creator),
+                               TaggedValue::Text(type), 0, 0, 0, 0);
+    };
+    auto write = [&](int32_t id, int32_t category, int32_t attributes) {
+      TaggedValue rid = TaggedValue::Int32(id);
+      ledger->WriteRecord(rid, category, attributes, bytes);
+    };
+    auto pref = [&](const std::string& creator, int32_t n, int32_t version) {
+      system->WritePreference(TaggedValue::Text(creator), n, true, version,
+                              TaggedValue::FromBytes(bytes));
+    };
+    bool refused = false;
+    try {
+      switch (field) {
+        case kCategoryName: {
+          auto slots = ledger->Categories();
+          slots->SetName(2, text);
+          slots->Commit();
+          break;
+        }
+        case kDbName:
+          create(text, "Bolv", "Data");
+          break;
+        case kDbCreator:
+          create("New", text, "Data");
+          break;
+        case kDbType:
+          create("New", "Bolv", text);
+          break;
+        case kRecordId:
+          write(number, 0, 0);
+          break;
+        case kRecordCategory:
+          write(99, number, 0);
+          break;
+        case kRecordAttributes:
+          write(99, 0, number);
+          break;
+        case kRecordData:
+          write(99, 0, 0);
+          break;
+        case kPrefCreator:
+          pref(text, 1, 1);
+          break;
+        case kPrefNumber:
+          pref("Bolv", number, 1);
+          break;
+        case kPrefVersion:
+          pref("Bolv", 1, number);
+          break;
+        case kPrefData:
+          pref("Bolv", 1, 1);
+          break;
+      }
+    } catch (const ConduitError& e) {
+      refused = e.number() == err::kInvalidArgument || e.number() == err::kPlatform;
+    }
+    EXPECT_EQ(refused, !stored);
+    const std::string image = device.ToJson();
+    EXPECT_EQ(ImageErrorOf([&] { EXPECT_EQ(Device::FromJson(image, "mem").ToJson(), image); }), "");
+
+    // Written straight into the image: the loader refuses the same values.
+    Device raw = SampleDevice();
+    Database& db = raw.databases[0];
+    Database copy;
+    copy.name = "New";
+    copy.creator = "Bolv";
+    copy.type = "Data";
+    switch (field) {
+      case kCategoryName:
+        db.categories[2].name = text;
+        break;
+      case kDbName:
+        copy.name = text;
+        break;
+      case kDbCreator:
+        copy.creator = text;
+        break;
+      case kDbType:
+        copy.type = text;
+        break;
+      case kRecordId:
+        db.Append({number, 0, 0, {}});
+        break;
+      case kRecordCategory:
+        db.Append({99, number, 0, {}});
+        break;
+      case kRecordAttributes:
+        db.Append({99, 0, number, {}});
+        break;
+      case kRecordData:
+        db.Append({99, 0, 0, bytes});
+        break;
+      case kPrefCreator:
+        raw.preferences.push_back({text, 1, 1, {}});
+        break;
+      case kPrefNumber:
+        raw.preferences.push_back({"Bolv", number, 1, {}});
+        break;
+      case kPrefVersion:
+        raw.preferences.push_back({"Bolv", 1, number, {}});
+        break;
+      case kPrefData:
+        raw.preferences.push_back({"Bolv", 1, 1, bytes});
+        break;
+    }
+    if (field == kDbName || field == kDbCreator || field == kDbType) {
+      raw.databases.push_back(std::move(copy));
+    }
+    EXPECT_EQ(ImageErrorOf([&] { Device::FromJson(raw.ToJson(), "mem"); }).empty(), stored);
   }
 }
 

@@ -126,8 +126,9 @@ TEST_F(SimPlatformTest, CategoriesAreStagedUntilCommit) {
   cats->SetName(3, "Travel         ");  // the desktop's padded form
   cats->SetID(3, 200);
   cats->SetDirty(3, true);
-  cats->SetName(4, "A name longer than fifteen");
-  EXPECT_EQ(cats->Name(4), "A name longer t");
+  // A name the device could not store is refused, not cut.
+  EXPECT_EQ(Raised([&] { cats->SetName(4, "A name longer than fifteen"); }), err::kInvalidArgument);
+  EXPECT_EQ(cats->Name(4), "");
   EXPECT_EQ(Ledger().categories[3].name, "");
   cats->Commit();
   EXPECT_EQ(Ledger().categories[3].name, "Travel");
