@@ -13,9 +13,10 @@ namespace bolvarin {
 
 CSync::CSync(Platform& platform) : platform_(platform) {}
 
-// Members go in reverse order of declaration: the desktop store first, so its
-// release (which writes the data file) happens while the run's objects live.
-CSync::~CSync() = default;
+// The desktop store is released first, while the run's objects (the log
+// among them) still live, so that a data file that cannot be written is
+// reported.
+CSync::~CSync() { ReleasePcStore(); }
 
 void CSync::SYNCHRONIZE() {
   DeleteDefinitively = UpperAscii(GetRegValue(kSettingsKey, "DEFINITIF")) == "OUI";
@@ -79,6 +80,9 @@ void CSync::SyncStandard() {
       // load the desktop file into the record list again and double it.
       if (ledgerDone_) continue;
       ledgerDone_ = true;
+      // Nothing moves, on either side, when the run's result could not be
+      // written to the desktop.
+      if (!PcStoreWritable()) continue;
 
       OpenHandheldDatabase(names[static_cast<size_t>(index)]);
       bool created = false;

@@ -40,6 +40,13 @@ class CSync {
   // conduit/open_databases.cc
   void OpenHandheldDatabase(const std::string& name);
   void OpenPcStore(bool& created);
+  // False, after one error line naming the data file and the reason, when
+  // the data file could not be replaced at the end of the run; the database
+  // is then left alone, the handheld included.
+  bool PcStoreWritable();
+  // Releases the desktop store, which writes the data file; a failure is
+  // logged. Called when the engine is released.
+  void ReleasePcStore();
   // conduit/fast_sync.cc
   void FastSync();
   // conduit/one_way_copies.cc

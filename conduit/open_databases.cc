@@ -1,7 +1,10 @@
 // Opening both sides of the ledger before its categories and records move.
 #include "base/error.h"
+#include "base/text.h"
 #include "conduit/conduit_info.h"
 #include "conduit/csync.h"
+#include "conduit/mod_public.h"
+#include "os/files.h"
 #include "store/cdtdata.h"
 
 namespace bolvarin {
@@ -54,6 +57,31 @@ void CSync::OpenPcStore(bool& created) {
     return;
   }
   created = store.CreateDatabase(context_->DesktopPath(), context_->DesktopFileName());
+}
+
+bool CSync::PcStoreWritable() {
+  const std::string dataFile =
+      JoinDesktopPath(context_->DesktopPath(), context_->DesktopFileName());
+  const std::string why = WhyCannotReplace(dataFile, DeleteDefinitively);
+  if (why.empty()) return true;
+  Log(" - OpenPcStore - Cannot write \"" + dataFile + "\": " + why +
+          "; nothing is synchronised for this database in this run",
+      -1, -1, 0);
+  return false;
+}
+
+void CSync::ReleasePcStore() {
+  if (!pcData_) return;
+  try {
+    pcData_->Release();
+  } catch (const std::exception& e) {
+    try {
+      LogError(" - SavePcStore - ", e);
+    } catch (...) {
+      // No log to write to: the store has kept its lines in a copy.
+    }
+  } catch (...) {
+  }
 }
 
 }  // namespace bolvarin

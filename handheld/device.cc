@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "base/error.h"
+#include "os/files.h"
 
 namespace bolvarin::handheld {
 
@@ -660,55 +661,13 @@ Device Device::Load(const std::string& path) {
 }
 
 void Device::Save(const std::string& path) const {
-  std::string text = ToJson();
-  namespace fs = std::filesystem;
-  fs::path target(path);
-  fs::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-  int fd = mkstemp(tmpl.data());
-  if (fd < 0) {
-    throw ImageError(path + ": cannot write the handheld image: " + SystemError(errno));
-  }
-  auto fail = [&](const std::string& step) {
-    int error = errno;
-    if (fd >= 0) close(fd);
-    unlink(tmpl.c_str());
-    throw ImageError(path + ": cannot write the handheld image (" + step +
-                     "): " + SystemError(error));
-  };
-  // A replaced image keeps its permissions; a new one gets the usual ones.
-  struct stat old {};
-  mode_t mode = 0644;
-  if (stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (fchmod(fd, mode) != 0) fail("permissions");
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("write");
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (fsync(fd) != 0) fail("flush");
-  if (close(fd) != 0) {
-    fd = -1;
-    fail("close");
-  }
-  fd = -1;
-  if (rename(tmpl.c_str(), path.c_str()) != 0) fail("rename");
-  // Make the rename itself durable.
-  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
+  // An image is never put in the trash: it is the device's own memory, and
+  // each sync would leave a copy behind. Through a symbolic link the file
+  // it points to is replaced and the link stays.
+  try {
+    ReplaceFile(path, ToJson(), /*permanent=*/true);
+  } catch (const ConduitError& e) {
+    throw ImageError(path + ": cannot write the handheld image: " + e.description());
   }
 }
 

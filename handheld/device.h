@@ -132,7 +132,8 @@ class Device {
 
   // Loads an image file; raises ImageError naming the file.
   static Device Load(const std::string& path);
-  // Writes the image atomically (a temporary file renamed over the old one).
+  // Writes the image atomically (a temporary file renamed over the old one;
+  // through a symbolic link, over the file it points to). Raises ImageError.
   void Save(const std::string& path) const;
 };
 

@@ -13,9 +13,11 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "conduit/cnotify.h"
+#include "conduit/conduit_info.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "os/files.h"
 
 namespace bolvarin::host {
 
@@ -30,6 +32,7 @@ struct SyncOptions {
   std::string type = "fast";
   std::vector<std::string> databases;
   bool noDatabase = false;
+  bool create = false;  // a missing image starts an empty handheld
   std::string settings;
 };
 
@@ -76,8 +79,8 @@ class Progress {
   std::function<void()> previous_;
 };
 
-handheld::Device LoadOrCreate(const std::string& image, const char* seedJson) {
-  if (fs::exists(image)) return handheld::Device::Load(image);
+handheld::Device LoadOrCreate(const std::string& image, bool exists, const char* seedJson) {
+  if (exists) return handheld::Device::Load(image);
   if (seedJson != nullptr) return handheld::Device::FromJson(seedJson, "the bundled sample image");
   handheld::Device device;
   std::cerr << "syncbolvarin: " << image << " does not exist; starting with an empty handheld\n";
@@ -86,6 +89,19 @@ handheld::Device LoadOrCreate(const std::string& image, const char* seedJson) {
 
 void RunSync(const SyncOptions& options, const char* seedJson) {
   UseSettingsFile(options.settings);
+
+  // The image is known to be there and writable before anything on the
+  // desktop is touched: a run against a mistyped path would otherwise meet
+  // an empty handheld and empty the desktop files to match it.
+  std::error_code ec;
+  const bool imageExists = fs::exists(options.image, ec);
+  if (!imageExists && seedJson == nullptr && !options.create) {
+    throw CommandError("--handheld: \"" + options.image +
+                       "\" does not exist (give --create to start with an empty handheld)");
+  }
+  if (const std::string why = WhyCannotReplace(options.image, /*permanent=*/true); !why.empty()) {
+    throw CommandError("--handheld: cannot write \"" + options.image + "\": " + why);
+  }
 
   handheld::RunRequest run;
   run.syncType = ParseSyncType(options.type);
@@ -97,14 +113,15 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
     run.databases = options.databases;
   }
 
-  std::error_code ec;
   fs::create_directories(options.desktop, ec);
   if (!fs::is_directory(options.desktop)) {
     throw CommandError("--desktop: cannot use \"" + options.desktop + "\" as a folder");
   }
 
-  handheld::Device device = LoadOrCreate(options.image, seedJson);
-  handheld::SimPlatform platform(device, run, [](const handheld::LogEntry& entry) {
+  handheld::Device device = LoadOrCreate(options.image, imageExists, seedJson);
+  bool loggedError = false;
+  handheld::SimPlatform platform(device, run, [&loggedError](const handheld::LogEntry& entry) {
+    if (IsErrorLogLine(entry.text)) loggedError = true;
     std::cout << entry.text;
     if (entry.text.empty() || entry.text.back() != '\n') std::cout << '\n';
     std::cout.flush();
@@ -125,6 +142,7 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
   // part-way, as a real device would keep it.
   device.Save(options.image);
   if (!failure.empty()) throw CommandError(failure);
+  if (loggedError) SetExitStatus(kExitRunLoggedErrors);
 }
 
 void AddSyncOptions(CLI::App* cmd, SyncOptions& o) {
@@ -143,8 +161,10 @@ void AddSyncOptions(CLI::App* cmd, SyncOptions& o) {
 void AddSyncCommand(CLI::App& app) {
   auto options = std::make_shared<SyncOptions>();
   auto* sync = app.add_subcommand("sync", "Run one synchronisation on a handheld image");
-  sync->add_option("--handheld", options->image, "Handheld image file (created when missing)")
+  sync->add_option("--handheld", options->image, "Handheld image file (must exist unless --create)")
       ->required();
+  sync->add_flag("--create", options->create,
+                 "Start with an empty handheld when the image does not exist");
   sync->add_option("--desktop", options->desktop, "Desktop folder of the data files")->required();
   AddSyncOptions(sync, *options);
   sync->callback([options] { RunSync(*options, nullptr); });

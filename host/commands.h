@@ -18,6 +18,16 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The process's exit status: 0 when every command went well, 2 when a run
+// finished but its log holds an error line, 1 when the host itself failed
+// (main returns 1 for any error that reaches it).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitRunLoggedErrors = 2;
+// Set by a command that ends normally but must not exit with kExitOk.
+void SetExitStatus(int status);
+int ExitStatus();
+
 void AddSyncCommand(CLI::App& app);      // host/cmd_sync.cc
 void AddInfoCommand(CLI::App& app);      // host/cmd_info.cc
 void AddSettingsCommand(CLI::App& app);  // host/cmd_settings.cc

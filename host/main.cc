@@ -26,7 +26,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end here too, with status 0; every mistake on the
+    // command line is a failure of the host.
+    return app.exit(e) == 0 ? bolvarin::host::kExitOk : bolvarin::host::kExitFailed;
   } catch (const bolvarin::host::CommandError& e) {
     std::cerr << "syncbolvarin: " << e.what() << "\n";
     return 1;
@@ -40,5 +42,16 @@ int main(int argc, char** argv) {
     std::cerr << "syncbolvarin: " << e.what() << "\n";
     return 1;
   }
-  return 0;
+  return bolvarin::host::ExitStatus();
 }
+
+namespace bolvarin::host {
+
+namespace {
+int g_exitStatus = kExitOk;
+}  // namespace
+
+void SetExitStatus(int status) { g_exitStatus = status; }
+int ExitStatus() { return g_exitStatus; }
+
+}  // namespace bolvarin::host

@@ -130,7 +130,20 @@ std::string CDtCategories::FileContents() const {
 
 void CDtCategories::Save() {
   if (!Writable()) return;
-  ReplaceFile(directory_ + kCategoriesFile, FileContents(), DeleteDefinitively);
+  const std::string path = directory_ + kCategoriesFile, contents = FileContents();
+  try {
+    ReplaceFile(path, contents, DeleteDefinitively);
+  } catch (const ConduitError& e) {
+    // The table may hold the handheld's changes: keep it where the user can
+    // find it rather than only in memory.
+    std::string kept;
+    try {
+      kept = "; the categories of this run are kept in \"" + KeepUnsavedCopy(path, contents) + "\"";
+    } catch (const ConduitError& copy) {
+      kept = "; " + copy.description();
+    }
+    Raise(e.number(), e.description() + kept);
+  }
   saved_ = true;
 }
 

@@ -42,8 +42,10 @@ class CDtCategories {
   const std::string& LoadFailure() const { return loadFailure_; }
 
   // Writes the file now, as the release would, and raises an error naming
-  // the file when it cannot. Does nothing after a LoadFailure or before
-  // Create. The release writes again only if a slot changed since.
+  // the file when it cannot; the lines are then kept in a copy beside it (or
+  // in the user's data folder), which the error names. Does nothing after a
+  // LoadFailure or before Create. The release writes again only if a slot
+  // changed since, or when this write failed.
   void Save();
 
  private:

@@ -11,6 +11,9 @@ bool IsRegularFile(const std::string& path);
 
 // Reads a whole file into `contents`. Returns false when the file does not
 // exist; raises an error naming the file when it exists but cannot be read.
+// Only a regular file is read: a folder, a FIFO, a device or a socket (also
+// through a symbolic link) is refused with what it is, and opening never
+// blocks, so a FIFO cannot hang the caller.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
 // Looks up `name` in `folder` without regard to case and returns the full
@@ -26,10 +29,29 @@ void RemoveFile(const std::string& filePath, bool permanent);
 // disk before it takes the name; the old one goes to the trash (as a copy)
 // unless `permanent`. A failure at any moment leaves the old or the new
 // complete file under the name. Raises an error naming the file on failure.
+// A symbolic link is kept: the file it points to is replaced, or created when
+// the link dangles. Anything but a regular file (a folder, FIFO, device or
+// socket, directly or through a link) is refused and left as it is.
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent);
 
-// Test hook: the next ReplaceFile fails after writing `bytes` bytes of its
-// temporary file, as a full disk or a crash would. Negative disarms it.
-void FailNextReplaceAfterForTesting(long long bytes);
+// Why ReplaceFile(path, ..., permanent) would fail now, or the empty text
+// when it should succeed: the folder must exist and really take a new file,
+// the name must hold a regular file or nothing, the file system must have
+// room for a new file of the old one's size (and for its copy in the trash
+// when that shares the file system), and, unless `permanent`, the trash must
+// be usable. Changes nothing on disk.
+std::string WhyCannotReplace(const std::string& path, bool permanent);
+
+// Keeps `contents`, meant for `path` but not written there, in a new file
+// where the user can find it: beside `path` as "NAME.unsaved-YYYYMMDD-HHMMSS",
+// else in the user's data folder (syncbolvarin/unsaved/), else in the
+// temporary folder. Returns the path of the copy; raises an error with the
+// reason of each place tried when none could take it. Never overwrites.
+std::string KeepUnsavedCopy(const std::string& path, std::string_view contents);
+
+// Test hook: the next ReplaceFile (of `onlyPath` when given) fails after
+// writing `bytes` bytes of its temporary file, as a full disk or a crash
+// would. Negative disarms it.
+void FailNextReplaceAfterForTesting(long long bytes, const std::string& onlyPath = {});
 
 }  // namespace bolvarin

@@ -10,10 +10,12 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -30,6 +32,7 @@ namespace bolvarin {
 namespace {
 
 long long g_failReplaceAfter = -1;  // FailNextReplaceAfterForTesting
+std::string g_failReplaceOnly;      // ... of this path only, when not empty
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -104,6 +107,62 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// What a file that is not a regular file is, for messages.
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
+  return "not a regular file";
+}
+
+// The text a symbolic link holds, or the empty text when `path` is none.
+std::string LinkText(const std::string& path) {
+  std::string text(256, '\0');
+  for (;;) {
+    ssize_t n = readlink(path.c_str(), text.data(), text.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < text.size()) {
+      text.resize(static_cast<size_t>(n));
+      return text;
+    }
+    text.resize(text.size() * 2);
+  }
+}
+
+// Follows symbolic links from `path` to the name that really holds the
+// file; a relative link is read from the link's own folder, and a dangling
+// link gives the name it points to. Returns 0, or ELOOP for a chain of links
+// that does not end.
+int ResolveLinks(const std::string& path, std::string& target) {
+  target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+    const std::string link = LinkText(target);
+    if (link.empty()) return errno != 0 ? errno : ENOENT;
+    target = link[0] == '/' ? link : FolderOf(target) + "/" + link;
+  }
+  return ELOOP;
+}
+
+// Why `path`, whose file (after links) has the type bits of `mode`, is not
+// used: "it is a FIFO (named pipe), not a regular file", or through a link
+// "it is a symbolic link to "/dev/zero", a character device, ...".
+std::string NotRegular(const std::string& path, mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a folder";
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::string target;
+    ResolveLinks(path, target);
+    return "it is a symbolic link to " + Quoted(target) + ", " + KindOf(mode) +
+           ", not a regular file";
+  }
+  return "it is " + KindOf(mode) + ", not a regular file";
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -175,15 +234,29 @@ std::string LocalTimestamp() {
   return text;
 }
 
+// Numbered names tried in the trash before a unique one is made up.
+constexpr int kNumberedTrashNames = 10000;
+
 // The name a file takes in the trash at the `attempt`th try: the original
 // name first, then a number before the extension ("ledger.2.txt") or at the
-// end when there is none ("ledger.2", ".profile.2").
+// end when there is none ("ledger.2", ".profile.2"). Once the numbers are
+// used up, the time, the process and a counter make the name unique
+// ("ledger.20240501T183005-4242-1.txt").
 std::string TrashName(const std::string& name, int attempt) {
   if (attempt == 1) return name;
-  const std::string number = std::to_string(attempt);
+  std::string tag = std::to_string(attempt);
+  if (attempt > kNumberedTrashNames) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%S", &local);
+    tag = std::string(stamp) + "-" + std::to_string(getpid()) + "-" +
+          std::to_string(attempt - kNumberedTrashNames);
+  }
   size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos || dot == 0) return name + "." + number;
-  return name.substr(0, dot) + "." + number + name.substr(dot);
+  if (dot == std::string::npos || dot == 0) return name + "." + tag;
+  return name.substr(0, dot) + "." + tag + name.substr(dot);
 }
 
 // Copies the regular file `from` to the new file `to` (which must not exist),
@@ -233,7 +306,10 @@ int PutInTrash(const std::string& path, TrashMode mode) {
   // Claim a name by creating its .trashinfo exclusively, so that two programs
   // trashing at the same moment never take the same name.
   const std::string name = NameOf(path);
-  for (int attempt = 1; attempt <= 10000; ++attempt) {
+  // The numbered names can all be taken; the made-up ones cannot, short of
+  // a broken clock and recycled process numbers, so the end of this loop is
+  // never reached in practice.
+  for (int attempt = 1; attempt <= kNumberedTrashNames + 1000; ++attempt) {
     const std::string candidate = TrashName(name, attempt);
     const std::string infoPath = infoDir + "/" + candidate + ".trashinfo";
     const std::string target = filesDir + "/" + candidate;
@@ -274,6 +350,87 @@ int PutInTrash(const std::string& path, TrashMode mode) {
   return EEXIST;
 }
 
+// The mkostemp template of the temporary file that replaces `target`: a
+// hidden name in the same folder, so that the rename stays on one file system.
+std::string TempFileTemplate(const std::string& target) {
+  return FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+}
+
+// Creates and removes a temporary file in `folder`, the one sure way to know
+// that a file can be made there: permission bits say nothing about a
+// read-only mount, and nothing at all to the superuser. Returns 0 or errno.
+int ProbeCreate(const std::string& folder, const std::string& name) {
+  std::string probe = TempFileTemplate(folder + "/" + name);
+  Fd fd(mkostemp(probe.data(), O_CLOEXEC));
+  if (fd.get() < 0) return errno;
+  fd.Close();
+  unlink(probe.c_str());
+  return 0;
+}
+
+// Bytes the caller may still use on the file system of `folder`, and its
+// block size; false when the file system does not say.
+bool FreeSpace(const std::string& folder, unsigned long long& bytes, unsigned long long& block) {
+  struct statvfs fs;
+  if (statvfs(folder.c_str(), &fs) != 0) return false;
+  block = fs.f_frsize != 0 ? fs.f_frsize : fs.f_bsize;
+  // The superuser may also fill the blocks kept in reserve.
+  const unsigned long long blocks = geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+  bytes = blocks * block;
+  return true;
+}
+
+unsigned long long RoundUp(unsigned long long size, unsigned long long block) {
+  return block == 0 ? size : (size + block - 1) / block * block;
+}
+
+// The device of `path`, or 0 when it cannot be looked at.
+dev_t DeviceOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
+// Why the trash cannot take a copy of a file of `size` bytes that lives on
+// `fileDevice`, or the empty text. Makes the trash's folders when missing,
+// as putting a file there would.
+std::string WhyTrashUnusable(unsigned long long size, dev_t fileDevice,
+                             unsigned long long& sharedNeed) {
+  sharedNeed = 0;
+  const std::string trash = TrashFolder();
+  if (trash.empty()) return "the trash cannot be found: the user has no home folder";
+  for (const std::string& folder : {trash + "/files", trash + "/info"}) {
+    errno = 0;
+    if (!MakeFolders(folder)) {
+      return "the trash folder " + Quoted(folder) +
+             " cannot be made: " + Reason(errno != 0 ? errno : EIO);
+    }
+    if (int error = ProbeCreate(folder, "syncbolvarin-probe"); error != 0) {
+      return "the trash folder " + Quoted(folder) + " cannot take a file: " + Reason(error);
+    }
+  }
+  const std::string files = trash + "/files";
+  unsigned long long bytes = 0, block = 0;
+  if (!FreeSpace(files, bytes, block)) return {};
+  const unsigned long long need = RoundUp(size, block);
+  if (DeviceOf(files) == fileDevice) {
+    sharedNeed = need;  // counted with the new file, on the same file system
+  } else if (bytes < need) {
+    return "the trash " + Quoted(trash) + " has room for " + std::to_string(bytes) +
+           " bytes, the old file needs " + std::to_string(need);
+  }
+  return {};
+}
+
+// "20240501-183005" in local time.
+std::string CompactTimestamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
 [[noreturn]] void RaiseWrite(int32_t number, const std::string& path, const std::string& what,
                              int error) {
   Raise(number, "Cannot write " + Quoted(path) + ": " + what + Reason(error));
@@ -287,20 +444,35 @@ bool IsRegularFile(const std::string& path) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& contents) {
-  Fd fd(OpenRetry(path.c_str(), O_RDONLY));
+  // What the name holds is looked at before it is opened, since opening a
+  // device can by itself have effects.
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    Raise(err::kPathAccess, "Cannot read " + Quoted(path) + ": " + Reason(errno));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    Raise(err::kPathAccess, "Cannot read " + Quoted(path) + ": " + NotRegular(path, st.st_mode));
+  }
+  // Opened without blocking, so that a FIFO put there meanwhile cannot hang
+  // the open; it is refused below.
+  Fd fd(OpenRetry(path.c_str(), O_RDONLY | O_NONBLOCK));
   if (fd.get() < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
     Raise(err::kPathAccess, "Cannot read " + Quoted(path) + ": " + Reason(errno));
   }
-  struct stat st;
   if (fstat(fd.get(), &st) != 0) {
     Raise(err::kFileIo, "Cannot read " + Quoted(path) + ": " + Reason(errno));
   }
-  if (S_ISDIR(st.st_mode)) {
-    Raise(err::kPathAccess, "Cannot read " + Quoted(path) + ": it is a folder");
+  if (!S_ISREG(st.st_mode)) {
+    Raise(err::kPathAccess, "Cannot read " + Quoted(path) + ": " + NotRegular(path, st.st_mode));
+  }
+  const int flags = fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    Raise(err::kFileIo, "Cannot read " + Quoted(path) + ": " + Reason(errno));
   }
   std::string data;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
+  if (st.st_size > 0) data.reserve(static_cast<size_t>(st.st_size));
   char buffer[64 * 1024];
   for (;;) {
     ssize_t n = read(fd.get(), buffer, sizeof buffer);
@@ -355,25 +527,26 @@ void RemoveFile(const std::string& filePath, bool permanent) {
 }
 
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent) {
-  const long long failAfter = std::exchange(g_failReplaceAfter, -1);
+  const long long failAfter = g_failReplaceOnly.empty() || g_failReplaceOnly == path
+                                  ? std::exchange(g_failReplaceAfter, -1)
+                                  : -1;
   if (TrimBlanks(path).empty()) Raise(err::kPathAccess, "Cannot write a file: the path is empty");
 
-  // Through a symbolic link, the file it points to is replaced and the link
-  // stays.
-  std::string target = path;
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
+  // Through a symbolic link, the file it points to is replaced (or created,
+  // for a dangling link) and the link stays.
+  std::string target;
+  if (int error = ResolveLinks(path, target); error != 0) {
+    RaiseWrite(err::kPathAccess, path, "", error);
   }
   bool oldExists = false;
   mode_t newMode;
-  if (stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode))
-      Raise(err::kPathAccess, "Cannot write " + Quoted(path) + ": it is a folder");
-    oldExists = S_ISREG(st.st_mode);
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      Raise(err::kPathAccess, "Cannot write " + Quoted(path) + ": " + NotRegular(path, st.st_mode) +
+                                  "; it is left as it is");
+    }
+    oldExists = true;
     newMode = st.st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
@@ -382,7 +555,7 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
   }
 
   const std::string folder = FolderOf(target);
-  std::string temp = folder + "/." + NameOf(target) + ".XXXXXX";
+  std::string temp = TempFileTemplate(target);
   Fd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) RaiseWrite(err::kPathAccess, path, "", errno);
 
@@ -421,6 +594,96 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
   SyncFolder(folder);
 }
 
-void FailNextReplaceAfterForTesting(long long bytes) { g_failReplaceAfter = bytes; }
+std::string WhyCannotReplace(const std::string& path, bool permanent) {
+  if (TrimBlanks(path).empty()) return "the path is empty";
+  std::string target;
+  if (int error = ResolveLinks(path, target); error != 0) return Reason(error);
+  unsigned long long oldSize = 0;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return NotRegular(path, st.st_mode);
+    oldSize = static_cast<unsigned long long>(st.st_size);
+  } else if (errno != ENOENT) {
+    return Reason(errno);
+  }
+
+  const std::string folder = FolderOf(target);
+  if (stat(folder.c_str(), &st) != 0) {
+    return "the folder " + Quoted(folder) + " cannot be used: " + Reason(errno);
+  }
+  if (!S_ISDIR(st.st_mode)) return Quoted(folder) + " is not a folder";
+  if (int error = ProbeCreate(folder, NameOf(target)); error != 0) {
+    return "no file can be created in the folder " + Quoted(folder) + ": " + Reason(error);
+  }
+
+  unsigned long long trashNeed = 0;
+  if (!permanent) {
+    std::string why = WhyTrashUnusable(oldSize, st.st_dev, trashNeed);
+    if (!why.empty()) return why + " (the old version of the file is to go there)";
+  }
+  // The new file is taken to be about as large as the old one, and one
+  // block more for a new one; the trash's copy counts when it shares the
+  // file system.
+  unsigned long long bytes = 0, block = 0;
+  if (FreeSpace(folder, bytes, block)) {
+    const unsigned long long need = RoundUp(oldSize, block) + block + trashNeed;
+    if (bytes < need) {
+      return "the file system of " + Quoted(folder) + " has room for " + std::to_string(bytes) +
+             " bytes, about " + std::to_string(need) + " are needed";
+    }
+  }
+  return {};
+}
+
+std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) {
+  const std::string name = NameOf(path) + ".unsaved-" + CompactTimestamp();
+  std::vector<std::string> folders = {FolderOf(path)};
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') {
+    folders.push_back(std::string(dataHome) + "/syncbolvarin/unsaved");
+  } else if (const std::string home = HomeFolder(); !home.empty()) {
+    folders.push_back(home + "/.local/share/syncbolvarin/unsaved");
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  folders.push_back(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp");
+
+  std::string reasons;
+  for (const std::string& folder : folders) {
+    int error = 0;
+    errno = 0;
+    // The data file's own folder is never made: it is missing when that is
+    // what failed.
+    if (folder != folders.front() && !MakeFolders(folder)) error = errno != 0 ? errno : EIO;
+    for (int attempt = 1; error == 0 && attempt <= 100; ++attempt) {
+      const std::string copy =
+          folder + "/" + (attempt == 1 ? name : name + "-" + std::to_string(attempt));
+      Fd fd(OpenRetry(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+      if (fd.get() < 0) {
+        if (errno == EEXIST) continue;
+        error = errno;
+        break;
+      }
+      if (!WriteAll(fd.get(), contents.data(), contents.size()) || !FsyncRetry(fd.get())) {
+        error = errno;
+      }
+      if (fd.Close() != 0 && error == 0) error = errno;
+      if (error != 0) {
+        unlink(copy.c_str());
+        break;
+      }
+      SyncFolder(folder);
+      return copy;
+    }
+    if (error == 0) error = EEXIST;
+    reasons += (reasons.empty() ? "" : "; ") + Quoted(folder) + ": " + Reason(error);
+  }
+  Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
+                          " could be kept anywhere (" + reasons + ")");
+}
+
+void FailNextReplaceAfterForTesting(long long bytes, const std::string& onlyPath) {
+  g_failReplaceAfter = bytes;
+  g_failReplaceOnly = onlyPath;
+}
 
 }  // namespace bolvarin

@@ -10,7 +10,8 @@ namespace bolvarin {
 // returns when it has ended: true when it was started and has ended, false
 // when it could not be started. When `fileArgument` is not empty it is passed
 // as one more argument, whole, even when it contains blanks. Yields to the
-// host while waiting, without busy polling.
+// host while waiting, without busy polling. The program's standard output
+// is the host's standard error, so nothing it prints lands in the log.
 bool RunAndWait(const std::string& command, const std::string& fileArgument = {});
 
 // The words of a command line as a POSIX shell splits them: blanks separate

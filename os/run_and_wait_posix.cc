@@ -94,10 +94,20 @@ bool Spawn(const std::vector<std::string>& words, pid_t& pid) {
   posix_spawnattr_setsigdefault(&attr, &pipe);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+  // What the program prints goes to the host's standard error: the host's
+  // standard output carries the run's log, which it must not mix into.
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) {
+    posix_spawnattr_destroy(&attr);
+    return false;
+  }
+  posix_spawn_file_actions_adddup2(&actions, 2, 1);
+
   int rc;
   do {
-    rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
+    rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   } while (rc == EINTR);
+  posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   return rc == 0;
 }

@@ -87,36 +87,49 @@ DateTime LineDate(const std::string& line) {
 CDtData::CDtData(Platform& platform) : platform_(platform) {}
 
 CDtData::~CDtData() {
-  if (dataFile_.empty()) return;  // never given a file
-  RecordList& list = DesktopRecords();
   try {
-    if (!keepFile_) {
-      std::string contents;
-      size_t size = 0;
-      const int32_t count = list.Count();
-      for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
-      contents.reserve(size);
-      for (int32_t i = 1; i <= count; ++i) {
-        contents += list.Item(i).Texte;
-        contents += "\r\n";
-      }
-      // The list is the store's own content: it must not reach the next run
-      // of this process, whether or not it reached the disk.
-      list.Clear();
-      ReplaceFile(dataFile_, contents, DeleteDefinitively);
-      std::string postsync = GetRegValue(kSettingsKey, "postsync");
-      if (!TrimBlanks(postsync).empty()) RunAndWait(postsync, dataFile_);
-    } else {
-      list.Clear();
-    }
+    Release();
   } catch (...) {
-    // A release cannot report anything; the old file is still whole when the
-    // replacement failed.
-    try {
-      list.Clear();
-    } catch (...) {
+    // Nobody released the store, so nobody is there to tell. The old file is
+    // still whole, and the lines were kept in a copy where that was possible.
+  }
+}
+
+void CDtData::Release() {
+  if (released_ || dataFile_.empty()) return;  // never given a file
+  released_ = true;
+  RecordList& list = DesktopRecords();
+  std::string contents;
+  if (!keepFile_) {
+    size_t size = 0;
+    const int32_t count = list.Count();
+    for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
+    contents.reserve(size);
+    for (int32_t i = 1; i <= count; ++i) {
+      contents += list.Item(i).Texte;
+      contents += "\r\n";
     }
   }
+  // The list is the store's own content: it must not reach the next run of
+  // this process, whether or not it reaches the disk.
+  list.Clear();
+  if (keepFile_) return;
+
+  try {
+    ReplaceFile(dataFile_, contents, DeleteDefinitively);
+  } catch (const ConduitError& e) {
+    // What the run merged must not exist only in memory.
+    std::string kept;
+    try {
+      kept = "; the records of this run are kept in \"" + KeepUnsavedCopy(dataFile_, contents) +
+             "\": check it and put it in place of the data file before the next synchronisation";
+    } catch (const ConduitError& copy) {
+      kept = "; " + copy.description();
+    }
+    Raise(e.number(), e.description() + kept);
+  }
+  std::string postsync = GetRegValue(kSettingsKey, "postsync");
+  if (!TrimBlanks(postsync).empty()) RunAndWait(postsync, dataFile_);
 }
 
 void CDtData::SetLocation(const std::string& pPath, const std::string& pName) {

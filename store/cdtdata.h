@@ -27,11 +27,7 @@ DateTime LineDate(const std::string& line);
 class CDtData {
  public:
   explicit CDtData(Platform& platform);
-  // Release: replaces the data file with the list's lines and runs
-  // "postsync". Nothing is written when no folder was ever given, or when
-  // the file existed but could not be read (it is then left as it was).
-  // A store that was given a file empties DesktopRecords at release, written
-  // or not, so its records never reach a later run of the same process.
+  // Releases the store as Release() does when nobody did, without a word.
   ~CDtData();
   CDtData(const CDtData&) = delete;
   CDtData& operator=(const CDtData&) = delete;
@@ -43,6 +39,16 @@ class CDtData {
   // Replaces any file of that name by an empty one. False when it cannot,
   // and for the file the last OpenDatabase found unreadable (it is kept).
   bool CreateDatabase(const std::string& pPath, const std::string& pName);
+
+  // Release: replaces the data file with the list's lines and runs
+  // "postsync". Nothing is written when no folder was ever given, or when
+  // the file existed but could not be read (it is then left as it was).
+  // A store that was given a file empties DesktopRecords at release, written
+  // or not, so its records never reach a later run of the same process.
+  // When the file cannot be replaced, the lines are kept in a copy beside it
+  // (or in the user's data folder) and an error names the file, the reason
+  // and the copy; "postsync" does not run. Only the first call does anything.
+  void Release();
 
   Bytes ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,
                     int32_t& eAttributes);
@@ -71,6 +77,7 @@ class CDtData {
   std::string openFailure_;
   bool fileMissing_ = false;
   bool keepFile_ = false;  // the file could not be read: never replace it
+  bool released_ = false;
 };
 
 }  // namespace bolvarin

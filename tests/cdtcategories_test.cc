@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "conduit/mod_public.h"
+#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin {
@@ -54,6 +55,7 @@ class CDtCategoriesTest : public ::testing::Test {
 
   testing::TempDir dir_;
   const std::string path_ = dir_.File("categories.txt");
+  testing::ScopedEnv dataHome_{"XDG_DATA_HOME", dir_.File("data")};
 };
 
 // What a missing or unreadable file gives: blank names with identifiers 0 to 15.
@@ -137,9 +139,18 @@ TEST_F(CDtCategoriesTest, RefusedCalls) {
     EXPECT_EQ(Raised([&] { table->SetName(4, name); }).substr(0, 2), "5 ") << name;
   EXPECT_EQ(Dump(*table), kRecovery);
 
+  // A table that cannot be written is kept in the user's data folder, and
+  // the error says where.
   CDtCategories unwritable;
   unwritable.Create(dir_.File("no-such-folder") + "/");
-  EXPECT_NE(Raised([&] { unwritable.Save(); }).find("categories.txt"), std::string::npos);
+  unwritable.SetName(2, "Kept");
+  const std::string raised = Raised([&] { unwritable.Save(); });
+  const std::string keptIn = dir_.File("data/syncbolvarin/unsaved/categories.txt.unsaved-");
+  const size_t at = raised.find(keptIn);
+  ASSERT_NE(at, std::string::npos) << raised;
+  EXPECT_NE(raised.find("Cannot write \"" + dir_.File("no-such-folder/categories.txt")),
+            std::string::npos);
+  EXPECT_EQ(testing::ReadFile(raised.substr(at, raised.find('"', at) - at)), "Kept, 2,False\r\n");
 }
 
 }  // namespace

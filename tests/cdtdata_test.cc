@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -214,16 +215,40 @@ TEST_F(CDtDataTest, ReleaseWritesTheFileThenRunsPostsync) {
   EXPECT_EQ(ReadFile(dir_.File("args")), "1\n" + dataFile_ + "\n");
   EXPECT_EQ(ReadFile(dir_.File("seen")), expected);
 
+  // A full disk: the old file stays whole and the merged lines are kept in
+  // a copy beside it, which the error names; a store nobody released keeps
+  // its copy too, without a word. Nothing leaks into a later run.
   std::remove(dir_.File("args").c_str());
-  {
+  const std::string merged = expected + Line(3, kRecordFields, "new", 64) + "\r\n";
+  std::string message;
+  for (bool released : {true, false}) {
     CDtData store(platform_);
     ASSERT_TRUE(store.OpenDatabase(folder_, "ledger.txt"));
     store.WriteRecord(TaggedValue::Int32(3), 1, 64, Record("new"));
-    FailNextReplaceAfterForTesting(20);  // the write stops after 20 bytes
+    FailNextReplaceAfterForTesting(20);  // the disk is full after 20 bytes
+    if (released) {
+      try {
+        store.Release();
+      } catch (const ConduitError& e) {
+        message = e.description();
+      }
+      EXPECT_NO_THROW(store.Release());  // once only
+    }
   }
   EXPECT_EQ(ReadFile(dataFile_), expected);
   EXPECT_FALSE(PostsyncRan());
-  EXPECT_EQ(DesktopRecords().Count(), 0);  // nothing leaks into a later run
+  EXPECT_EQ(DesktopRecords().Count(), 0);
+  std::vector<std::string> copies;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+    if (entry.path().filename().string().rfind("ledger.txt.unsaved-", 0) == 0)
+      copies.push_back(entry.path());
+  }
+  ASSERT_EQ(copies.size(), 2u);
+  for (const std::string& copy : copies) EXPECT_EQ(ReadFile(copy), merged);
+  for (const std::string& part : {"Cannot write \"" + dataFile_ + "\": No space left on device",
+                                  std::string("kept in \"") + folder_ + "/ledger.txt.unsaved-"}) {
+    EXPECT_NE(message.find(part), std::string::npos) << message;
+  }
 
   // A store never given a file writes nothing and leaves the list alone.
   DesktopRecords().Add(colEnregistrement{3, "not this store's", DateTime{}});

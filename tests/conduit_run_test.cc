@@ -1,17 +1,23 @@
 // The run driver: dispatch by sync type, its log lines, the settings it
 // reads and the pre-sync program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "base/error.h"
 #include "conduit/cnotify.h"
+#include "conduit/conduit_info.h"
 #include "conduit/mod_public.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
+#include "os/files.h"
+#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin {
@@ -23,6 +29,7 @@ using handheld::RunRequest;
 using handheld::SimPlatform;
 using testing::Exists;
 using testing::ReadFile;
+using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -246,6 +253,94 @@ TEST_F(RunDriverTest, UnopenableHandheldIsLoggedByTheRecordProcedure) {
   EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const LogEntry& e) {
     return e.text.rfind("SyncBolvarin - FastSync - ", 0) == 0;
   }));
+}
+
+// A data file that could not be written at the end of the run is found
+// before the handheld is touched: one error line names the file and the
+// reason, and nothing of the database moves on either side.
+TEST_F(RunDriverTest, DataFileThatCannotBeWrittenLeavesTheDatabaseAlone) {
+  alarm(60);  // a FIFO opened the blocking way would hang the run: fail instead
+  struct Case {
+    std::string what;
+    std::function<void(const std::string&)> make;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {"FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, "FIFO"},
+      {"device link", [](const std::string& p) { std::filesystem::create_symlink("/dev/null", p); },
+       "symbolic link to \"/dev/null\", a character device"},
+      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "a folder"},
+      {"unusable trash",
+       [](const std::string& p) { WriteFile(p, "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n"); },
+       "trash"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir desktop;
+    const std::string dataFile = desktop.File("MaBolvarin.txt");
+    c.make(dataFile);
+    // The trash's folder cannot be made below a file.
+    ScopedEnv dataHome("XDG_DATA_HOME", dataFile + "/trash-home");
+    const auto type = std::filesystem::symlink_status(dataFile).type();
+    RunRequest run;
+    run.desktopPath = desktop.path();
+    Device device = FreshDevice();
+    SimPlatform platform(device, run);
+    CNotify(platform).BeginProcess();
+    const auto log = Lines(RunOutcome{platform.log()});
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].text, kVersion.text);
+    EXPECT_EQ(
+        log[1].text.rfind("SyncBolvarin - OpenPcStore - Cannot write \"" + dataFile + "\": ", 0),
+        0u)
+        << log[1].text;
+    EXPECT_NE(log[1].text.find(c.reason), std::string::npos) << log[1].text;
+    EXPECT_EQ(std::tuple(log[1].a, log[1].b, log[1].c), std::tuple(-1, -1, 0));
+    EXPECT_EQ(log[2].text, kOk.text);
+    EXPECT_EQ(device.FindDatabase("MaBolvarin Data"), nullptr);  // neither opened nor created
+    EXPECT_EQ(std::filesystem::symlink_status(dataFile).type(), type);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(desktop.path()), {}), 1);
+  }
+  alarm(0);
+}
+
+// When the data file cannot be written at the end anyway, one error line
+// names it and the reason, and the run's records are kept in a copy that
+// the line names.
+TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
+  ScopedEnv dataHome("XDG_DATA_HOME", dir_.File("data"));
+  const std::string dataFile = dir_.File("MaBolvarin.txt");
+  const std::string old = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
+  WriteFile(dataFile, old);
+  FailNextReplaceAfterForTesting(10, dataFile);  // the disk fills up at the release
+  const RunOutcome outcome = Run(0);
+  FailNextReplaceAfterForTesting(-1);
+  std::vector<std::string> errors;
+  for (const LogEntry& e : outcome.log) {
+    if (IsErrorLogLine(e.text)) errors.push_back(e.text);
+  }
+  ASSERT_EQ(errors.size(), 1u);
+  const std::string prefix = "SyncBolvarin - SavePcStore - Cannot write \"" + dataFile +
+                             "\": No space left on device; the records of this run are kept in \"";
+  ASSERT_EQ(errors[0].rfind(prefix, 0), 0u) << errors[0];
+  const std::string copy =
+      errors[0].substr(prefix.size(), errors[0].find('"', prefix.size()) - prefix.size());
+  EXPECT_EQ(copy.rfind(dataFile + ".unsaved-", 0), 0u) << copy;
+  EXPECT_EQ(ReadFile(copy), old);
+  EXPECT_EQ(ReadFile(dataFile), old);
+}
+
+// Which log lines a host counts as errors.
+TEST(LogLines, ErrorLinesAreTheProceduresOwn) {
+  for (const auto& [text, error] : std::vector<std::pair<std::string, bool>>{
+           {"SyncBolvarin - FastSync - Record 3: bad date", true},
+           {"SyncBolvarin - Copy to kova - x", true},
+           {"SyncBolvarin - Sync configured to Fast Sync", false},
+           {"SyncBolvarin 1.3.2", false},
+           {"Ok SyncBolvarin\n", false},
+           {"Other - FastSync - x", false}}) {
+    EXPECT_EQ(IsErrorLogLine(text), error) << text;
+  }
 }
 
 TEST(ConduitInfo, AnswersFromItsTable) {

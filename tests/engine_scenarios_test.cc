@@ -70,10 +70,13 @@ class EngineScenario : public ::testing::Test {
     WriteFile(dir_.File("MaBolvarin.txt"), text);
   }
 
-  testing::HostResult Sync(const std::string& type) {
-    return RunHost({"sync", "--handheld", image_, "--desktop", dir_.path(), "--type", type,
-                    "--settings", dir_.File("settings")},
-                   {"XDG_DATA_HOME=" + dir_.File("xdg")});
+  // `create`: the image does not exist yet and the run starts an empty one.
+  testing::HostResult Sync(const std::string& type, bool create = false) {
+    std::vector<std::string> args = {"sync",      "--handheld", image_,
+                                     "--desktop", dir_.path(),  "--type",
+                                     type,        "--settings", dir_.File("settings")};
+    if (create) args.push_back("--create");
+    return RunHost(args, {"XDG_DATA_HOME=" + dir_.File("xdg")});
   }
 
   std::vector<std::string> DesktopLines() {
@@ -225,7 +228,7 @@ TEST_F(EngineScenario, UnreadableDesktopFileIsLeftAloneAndReported) {
   const std::string original = "10;1; 0;" + kApr + "\r\nnot a ledger line\r\n";
   WriteFile(dir_.File("MaBolvarin.txt"), original);
   auto result = Sync("fast");
-  ASSERT_EQ(0, result.status) << result.err;
+  ASSERT_EQ(2, result.status) << result.err;  // the run logged an error
   EXPECT_NE(std::string::npos, result.out.find("SyncBolvarin - OpenPcStore - "));
   EXPECT_NE(std::string::npos, result.out.find("MaBolvarin.txt"));
   EXPECT_NE(std::string::npos, result.out.find("line 2"));
@@ -235,8 +238,10 @@ TEST_F(EngineScenario, UnreadableDesktopFileIsLeftAloneAndReported) {
 }
 
 TEST_F(EngineScenario, FirstSyncCreatesBothSides) {
-  auto result = Sync("fast");
-  ASSERT_EQ(0, result.status) << result.err;
+  auto result = Sync("fast", /*create=*/true);
+  // An empty handheld has no preference block yet, which the log reports.
+  ASSERT_EQ(2, result.status) << result.err;
+  EXPECT_NE(std::string::npos, result.out.find("SyncBolvarin - SyncPreference - preference 0"));
   EXPECT_EQ("", ReadFile(dir_.File("MaBolvarin.txt")));
   json image = json::parse(ReadFile(image_));
   ASSERT_EQ(1u, image["databases"].size());

@@ -1,6 +1,9 @@
 // The `syncbolvarin handheld` commands, run as a user would run them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,6 +14,7 @@
 namespace bolvarin::handheld {
 namespace {
 
+using bolvarin::testing::Exists;
 using bolvarin::testing::HostResult;
 using bolvarin::testing::ReadFile;
 using bolvarin::testing::RunHost;
@@ -99,6 +103,99 @@ TEST_F(HandheldCli, ExportPrintsTheImageThatImportReads) {
   EXPECT_EQ(Device::Load(image_).ToJson(), Device::Load(kSample).ToJson());
   // What export prints is the stored image, which the check above has just read back.
   EXPECT_EQ(RunOk("export"), ReadFile(image_));
+}
+
+// `syncbolvarin sync` as a user runs it: HOME, the XDG folders and the
+// settings all live in the test's own folder.
+class SyncCli : public ::testing::Test {
+ protected:
+  HostResult Sync(std::vector<std::string> args) {
+    args.insert(args.begin(), {"sync", "--desktop", desktop_});
+    return RunHost(args, env_);
+  }
+  // The desktop folder's files and their contents.
+  std::map<std::string, std::string> Desktop() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(desktop_))
+      files[e.path().filename()] = ReadFile(e.path());
+    return files;
+  }
+
+  TempDir dir_;
+  std::string desktop_ = dir_.File("desktop");
+  std::string image_ = dir_.File("hh.json");
+  std::vector<std::string> env_ = {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("data"),
+                                   "XDG_CONFIG_HOME=" + dir_.File("config"),
+                                   "SYNCBOLVARIN_SETTINGS=" + dir_.File("settings")};
+};
+
+// 0: the log holds no error line; 2: the run finished but logged one; 1: the
+// host itself failed, a command-line mistake included. --help is no mistake.
+TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
+  std::filesystem::create_directories(desktop_);
+  ASSERT_EQ(RunHost({"handheld", "create", "--image", image_}, env_).status, 0);
+  struct Case {
+    std::vector<std::string> args;
+    std::string dataFile;  // written before the run when not empty
+    int status;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{"sync", "--desktop", desktop_, "--handheld", image_}, "", 0},
+           {{"sync", "--desktop", desktop_, "--handheld", image_}, "no separator here\r\n", 2},
+           {{"sync", "--desktop", desktop_, "--handheld", image_, "--bogus"}, "", 1},
+           {{"sync", "--desktop", desktop_}, "", 1},
+           {{"no-such-command"}, "", 1},
+           {{"sync", "--help"}, "", 0}}) {
+    if (!c.dataFile.empty()) WriteFile(desktop_ + "/MaBolvarin.txt", c.dataFile);
+    HostResult r = RunHost(c.args, env_);
+    EXPECT_EQ(r.status, c.status) << c.args.back() << ": " << r.out << r.err;
+  }
+  // What the programs started around a run print goes to standard error,
+  // never into the log on standard output.
+  RunHost({"settings", "set", "presync", "echo noise-from-presync"}, env_);
+  std::remove((desktop_ + "/MaBolvarin.txt").c_str());
+  HostResult r = Sync({"--handheld", image_});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("noise-from-presync"), std::string::npos) << r.err;
+}
+
+// A missing image is an error unless --create is given, and an image that
+// cannot be written is found before the run: the desktop stays as it was.
+TEST_F(SyncCli, MistypedImagePathLeavesTheDesktopUntouched) {
+  std::filesystem::create_directories(desktop_);
+  WriteFile(desktop_ + "/MaBolvarin.txt", "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
+  WriteFile(desktop_ + "/categories.txt", "Food, 1,False\r\n");
+  const auto before = Desktop();
+  const std::string mistyped = dir_.File("no-such-dir/hh.json");
+  for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--handheld", mistyped, "--type", "hh2pc"}, "\"" + mistyped + "\" does not exist"},
+           {{"--handheld", mistyped, "--type", "hh2pc", "--create"},
+            "cannot write \"" + mistyped + "\": the folder \"" + dir_.File("no-such-dir") + "\""},
+           {{"--handheld", image_, "--type", "hh2pc"}, "\"" + image_ + "\" does not exist"}}) {
+    HostResult r = Sync(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");  // no run started
+    EXPECT_EQ(Desktop(), before);
+  }
+  EXPECT_FALSE(Exists(dir_.File("no-such-dir")));
+  EXPECT_FALSE(Exists(image_));
+}
+
+// Through a link, the image it points to is replaced and the link stays.
+TEST_F(SyncCli, LinkedImageReplacesItsTarget) {
+  std::filesystem::create_directories(dir_.File("images"));
+  const std::string target = dir_.File("images/hh.json");
+  ASSERT_EQ(RunHost({"handheld", "create", "--image", target}, env_).status, 0);
+  std::filesystem::create_symlink("images/hh.json", image_);
+  std::filesystem::create_directories(desktop_);
+  WriteFile(desktop_ + "/MaBolvarin.txt", "0;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
+  for (const char* list : {"/mode.txt", "/type.txt", "/desc.txt"}) WriteFile(desktop_ + list, "");
+  HostResult r = Sync({"--handheld", image_, "--type", "pc2hh"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(std::filesystem::read_symlink(image_), "images/hh.json");
+  EXPECT_EQ(Device::Load(target).FindDatabase("MaBolvarin Data")->RecordCount(), 1u);
 }
 
 }  // namespace

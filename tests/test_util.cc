@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -76,8 +77,16 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
   for (auto& a : argStrings) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  // An entry of `env` replaces the variable of the same name.
   std::vector<std::string> envStrings;
-  for (char** e = environ; *e != nullptr; ++e) envStrings.emplace_back(*e);
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    if (std::none_of(env.begin(), env.end(),
+                     [&](const std::string& added) { return added.rfind(name, 0) == 0; })) {
+      envStrings.push_back(entry);
+    }
+  }
   envStrings.insert(envStrings.end(), env.begin(), env.end());
   std::vector<char*> envp;
   for (auto& e : envStrings) envp.push_back(e.data());

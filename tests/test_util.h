@@ -28,7 +28,8 @@ bool Exists(const std::string& path);
 
 // Runs the syncbolvarin binary with the arguments (no shell involved) and
 // collects its standard output, standard error and exit status. `env` adds
-// NAME=VALUE entries to the environment.
+// NAME=VALUE entries to the environment, each replacing a variable of that
+// name.
 struct HostResult {
   int status = -1;
   std::string out;
