@@ -1,19 +1,11 @@
 #include "handheld/device.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "base/error.h"
 #include "os/files.h"
@@ -568,8 +560,6 @@ class DocumentBuilder {
   std::vector<Frame> open_;
 };
 
-std::string SystemError(int error) { return std::strerror(error); }
-
 // {"a": 1, "b": "x"} on one line, members in their order.
 std::string FlatObject(const nlohmann::ordered_json& object) {
   std::string out = "{";
@@ -652,12 +642,17 @@ std::string Device::ToJson() const {
 }
 
 Device Device::Load(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ImageError(path + ": cannot read the handheld image: " + SystemError(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw ImageError(path + ": cannot read the handheld image");
-  return FromJson(text.str(), path);
+  // The same reader as the desktop files: only a regular file is read, and a
+  // FIFO or a device never blocks or floods the host.
+  std::string text;
+  try {
+    if (!ReadWholeFile(path, text)) {
+      throw ImageError(path + ": cannot read the handheld image: the file does not exist");
+    }
+  } catch (const ConduitError& e) {
+    throw ImageError(path + ": cannot read the handheld image: " + e.description());
+  }
+  return FromJson(text, path);
 }
 
 void Device::Save(const std::string& path) const {
