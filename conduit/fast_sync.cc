@@ -1,5 +1,6 @@
 // Two-way record synchronisation (fast sync) and the identifier write-back
 // shared with the copy to the handheld.
+#include <unordered_set>
 #include <vector>
 
 #include "base/error.h"
@@ -48,9 +49,21 @@ void CSync::FastSync() {
     int32_t attributes = 0;
     Bytes data = adapter.ReadNext(n, id, category, attributes);
     n = 1;
+    // Records that do not convert stay on the handheld as they are, changed
+    // flag and all, so the next sync tries them again; the desktop line with
+    // the same identifier, if any, is neither sent over them nor removed.
+    std::unordered_set<int32_t> unconverted;
     while (!adapter.AtEnd()) {
       if (attributes == kChanged || attributes == kDeletedChanged || attributes == kDeleted) {
-        PcData().WriteRecord(id, category, attributes, data);
+        try {
+          PcData().WriteRecord(id, category, attributes, data);
+        } catch (const ConduitError& e) {
+          LogError(" - FastSync - ",
+                   ConduitError(e.number(), e.description() +
+                                                "; it stays on the handheld as it is and its "
+                                                "desktop line, if any, is left unchanged"));
+          unconverted.insert(id.AsInt32());
+        }
       }
       id.Clear();
       data = adapter.ReadNext(n, id, category, attributes);
@@ -76,6 +89,7 @@ void CSync::FastSync() {
     };
     try {
       for (int32_t i = 0; i < count; ++i) {
+        if (!unconverted.empty() && unconverted.count(list.Item(i + 1).ID) != 0) continue;
         id.Clear();
         data = PcData().ReadByIndex(i, id, category, attributes);
         ProcessPendingMessages();

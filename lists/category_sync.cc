@@ -1,6 +1,7 @@
 // CSync::SyncCategories: brings the handheld's 16 category slots and the
 // desktop table into line in the direction the run asks for.
 #include <memory>
+#include <vector>
 
 #include "base/error.h"
 #include "conduit/csync.h"
@@ -23,22 +24,27 @@ uint8_t SlotIdentifier(int32_t id, int slot) {
   return static_cast<uint8_t>(id);
 }
 
-void CopySlotToDesktop(HandheldCategories& handheld, CDtCategories& desktop, int slot) {
-  int16_t index = static_cast<int16_t>(slot);
-  desktop.SetName(index, handheld.Name(slot));
-  desktop.SetID(index, SlotIdentifier(handheld.ID(slot), slot));
-  desktop.SetDirty(index, handheld.Dirty(slot));
-}
-
-// Slots changed on the handheld go to the desktop; the others stay as they are.
-void HandheldToDesktopPass(HandheldCategories& handheld, CDtCategories& desktop) {
+// Copies handheld slots to the desktop (every slot, or only the changed
+// ones). All of them are read and checked first, through a scratch table
+// that is never written, so a slot that cannot be taken (an identifier
+// beyond one byte, a name the file cannot hold, a failing read) leaves the
+// desktop table as it was instead of half copied.
+void CopySlotsToDesktop(HandheldCategories& handheld, CDtCategories& desktop, bool onlyChanged) {
+  CDtCategories scratch;  // never created from a folder, so never written
+  std::vector<int16_t> taken;
   for (int slot = 0; slot < kCategorySlots; ++slot) {
-    if (handheld.Dirty(slot)) CopySlotToDesktop(handheld, desktop, slot);
+    if (onlyChanged && !handheld.Dirty(slot)) continue;
+    int16_t index = static_cast<int16_t>(slot);
+    scratch.SetName(index, handheld.Name(slot));
+    scratch.SetID(index, SlotIdentifier(handheld.ID(slot), slot));
+    scratch.SetDirty(index, handheld.Dirty(slot));
+    taken.push_back(index);
   }
-}
-
-void FullCopyToDesktop(HandheldCategories& handheld, CDtCategories& desktop) {
-  for (int slot = 0; slot < kCategorySlots; ++slot) CopySlotToDesktop(handheld, desktop, slot);
+  for (int16_t index : taken) {
+    desktop.SetName(index, scratch.Name(index));
+    desktop.SetID(index, scratch.ID(index));
+    desktop.SetDirty(index, scratch.Dirty(index));
+  }
 }
 
 // The desktop's leading run of changed slots goes to the handheld; the first
@@ -80,11 +86,11 @@ void CSync::SyncCategories() {
 
     switch (syncType) {
       case 0:
-        HandheldToDesktopPass(*handheld, *desktop);
+        CopySlotsToDesktop(*handheld, *desktop, true);
         DesktopToHandheldPass(*handheld, *desktop);
         break;
       case 2:
-        FullCopyToDesktop(*handheld, *desktop);
+        CopySlotsToDesktop(*handheld, *desktop, false);
         break;
       case 3:
         DesktopToHandheldPass(*handheld, *desktop);
@@ -97,7 +103,7 @@ void CSync::SyncCategories() {
   }
 
   // Release the handheld object, then write the desktop table as it stands
-  // now (after a failure too: the slots copied so far are kept).
+  // now (after a failure too, when it holds what it was read with).
   handheld.reset();
   if (desktop) {
     try {

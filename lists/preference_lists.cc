@@ -1,5 +1,8 @@
 #include "lists/preference_lists.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/text.h"
@@ -32,6 +35,29 @@ void AppendList(std::string& block, const char* listName, const std::vector<std:
     block += '\0';
   }
   if (endMark) block += '\0';
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+// The regular files of `folder` whose names match the list file's without
+// regard to case but are not spelt `file.createName`. On a folder that does
+// not tell case apart, the file itself is not among them.
+std::vector<std::string> OtherSpellings(const std::string& folder, const PreferenceFile& file) {
+  std::vector<std::string> out;
+  const std::string wanted = UpperAscii(file.createName);
+  const std::string path = JoinDesktopPath(folder, file.createName);
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error), end;
+       !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name == file.createName || UpperAscii(name) != wanted) continue;
+    const std::string full = JoinDesktopPath(folder, name);
+    if (IsRegularFile(full) && !SameFile(full, path)) out.push_back(full);
+  }
+  return out;
 }
 
 }  // namespace
@@ -75,7 +101,10 @@ std::string BuildPreferenceBlock(std::string_view header, const std::vector<std:
     Raise(err::kInvalidArgument, "the type list has " + std::to_string(types.size()) +
                                      " entries; the handheld holds at most 63");
   }
-  std::string block(header);
+  // The lists are read from byte 24 on: a shorter header is padded with 0
+  // bytes so that the block reads back as the lists given here.
+  std::string block(header.substr(0, kPreferenceHeaderSize));
+  block.resize(kPreferenceHeaderSize, '\0');
   AppendList(block, kListNames[0], modes, true);
   AppendList(block, kListNames[1], types, types.size() < static_cast<size_t>(kMaxTypeEntries));
   AppendList(block, kListNames[2], descriptions, true);
@@ -86,7 +115,9 @@ std::string BuildPreferenceBlock(std::string_view header, const std::vector<std:
 bool ReadPreferenceFile(const std::string& folder, const PreferenceFile& file,
                         std::vector<std::string>& entries) {
   entries.clear();
-  std::string path = FindFileNoCase(folder, file.readName);
+  // "Mode.txt" itself when it is there, so that a stray "mode.txt" beside
+  // it is never the one read.
+  std::string path = FindFileNoCase(folder, file.createName);
   if (path.empty()) return false;
   std::string contents;
   if (!ReadWholeFile(path, contents)) return false;  // gone since the lookup
@@ -117,11 +148,19 @@ std::string PreferenceFileContents(const PreferenceFile& file,
 
 void WritePreferenceFile(const std::string& folder, const PreferenceFile& file,
                          std::string_view contents, bool permanent) {
-  // Replacing the existing file under its own name leaves one file, not a
-  // "mode.txt" beside a new "Mode.txt".
-  std::string path = FindFileNoCase(folder, file.readName);
-  if (path.empty()) path = JoinDesktopPath(folder, file.createName);
+  const std::string path = JoinDesktopPath(folder, file.createName);
+  const std::vector<std::string> others = OtherSpellings(folder, file);
   ReplaceFile(path, contents, permanent);
+  // The old file under another spelling ("mode.txt") is the one replaced: it
+  // goes as a replaced file does, so no second version is left beside the
+  // new one.
+  for (const std::string& other : others) {
+    RemoveFile(other, permanent);
+    if (IsRegularFile(other) && !SameFile(other, path)) {
+      Raise(err::kPathAccess,
+            other + " was replaced by " + path + " but could not be removed; remove it by hand");
+    }
+  }
 }
 
 }  // namespace bolvarin

@@ -20,7 +20,7 @@ inline constexpr size_t kPreferenceHeaderSize = 24;
 inline constexpr int kPreferenceNumber = 0;
 
 struct PreferenceFile {
-  const char* readName;    // looked up without regard to case
+  const char* readName;    // the name in messages; files are matched without regard to case
   const char* createName;  // the name a new file gets
   int maxLines;            // lines read at most
   size_t maxChars;         // characters kept per entry when the file is written
@@ -36,19 +36,21 @@ inline constexpr int kMaxTypeEntries = 63;
 // list end.
 void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry);
 
-// The header followed by the three lists, each entry and each list ended by
-// a 0; a type list of 63 entries gets no ending 0 so the block parses back
-// the same. The final 0 byte is appended too. Raises an error naming the
-// list and the entry for an entry that the block cannot hold (empty, or
-// holding a 0), and for more than 63 types.
+// The header (its first 24 bytes, padded with 0 bytes when it is shorter,
+// since the lists are read from byte 24) followed by the three lists, each
+// entry and each list ended by a 0; a type list of 63 entries gets no ending
+// 0 so the block parses back the same. The final 0 byte is appended too.
+// Raises an error naming the list and the entry for an entry that the block
+// cannot hold (empty, or holding a 0), and for more than 63 types.
 std::string BuildPreferenceBlock(std::string_view header, const std::vector<std::string>& modes,
                                  const std::vector<std::string>& types,
                                  const std::vector<std::string>& descriptions);
 
-// Reads the list file `file.readName` of `folder`, found without regard to
-// case: its lines in order, empty lines skipped, at most `file.maxLines`
-// entries. Returns false when there is no such file. Raises an error naming
-// the file (and the line) when it cannot be read or a line holds a 0 byte.
+// Reads the list file of `folder`: `file.createName` when it exists, else
+// the first file whose name matches it without regard to case. Its lines in
+// order, empty lines skipped, at most `file.maxLines` entries. Returns false
+// when there is no such file. Raises an error naming the file (and the line)
+// when it cannot be read or a line holds a 0 byte.
 bool ReadPreferenceFile(const std::string& folder, const PreferenceFile& file,
                         std::vector<std::string>& entries);
 
@@ -56,10 +58,11 @@ bool ReadPreferenceFile(const std::string& folder, const PreferenceFile& file,
 std::string PreferenceFileContents(const PreferenceFile& file,
                                    const std::vector<std::string>& entries);
 
-// Replaces the list file of `folder` with `contents`, whole or not at all;
-// the old file goes to the trash unless `permanent`. An existing file whose
-// name differs only in case keeps its name; otherwise the file is created
-// as `file.createName`. Raises an error naming the file when it fails.
+// Replaces the list file of `folder` with `contents`, whole or not at all,
+// under the name `file.createName`; the old file, whatever the case of its
+// name, goes to the trash unless `permanent`, and no file of another
+// spelling is left beside the new one. Raises an error naming the file when
+// it fails.
 void WritePreferenceFile(const std::string& folder, const PreferenceFile& file,
                          std::string_view contents, bool permanent);
 

@@ -65,6 +65,16 @@ std::optional<int32_t> ParseIdentifier(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+// The identifier the platform handed over, as a 32-bit integer; raises an
+// error that says so when it holds none.
+int32_t RecordIdentifier(const TaggedValue& vRecordId) {
+  try {
+    return vRecordId.AsInt32();
+  } catch (const ConduitError& e) {
+    Raise(e.number(), "Handheld record identifier is not a 32-bit integer: " + e.description());
+  }
+}
+
 bool IsEmptyLine(std::string_view line) {
   return line.find_first_not_of(" \n") == std::string_view::npos;
 }
@@ -159,19 +169,24 @@ bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
   RecordList& list = DesktopRecords();
   const int32_t before = list.Count();
   std::string_view text(contents);
+  // A line ends at CR, with or without LF after it; a LF alone belongs to the
+  // line (a line break inside the note). A file with line feeds but not one
+  // CR LF was written by a tool that ends lines with LF: there a LF ends the
+  // line too. The release writes it back with CR LF.
+  const bool lfEndsLines =
+      text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
+  const char* const lineEnds = lfEndsLines ? "\r\n" : "\r";
   size_t start = 0;
   int64_t lineNumber = 0;
   try {
     while (start < text.size()) {
-      // A line ends at CR, with or without LF after it; a LF alone belongs to
-      // the line (a line break inside the note).
-      size_t cr = text.find('\r', start);
+      size_t cr = text.find_first_of(lineEnds, start);
       size_t end = cr == std::string_view::npos ? text.size() : cr;
       std::string_view line = text.substr(start, end - start);
       start = end;
       if (start < text.size()) {
-        ++start;  // the CR
-        if (start < text.size() && text[start] == '\n') ++start;
+        ++start;  // the CR (or the LF of a file with LF line ends)
+        if (text[start - 1] == '\r' && start < text.size() && text[start] == '\n') ++start;
       }
       ++lineNumber;
       if (IsEmptyLine(line)) continue;
@@ -237,28 +252,37 @@ Bytes CDtData::ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCat
 
 void CDtData::WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
                           const Bytes& data) {
+  if (eAttributes == kDeleted || eAttributes == kDeletedChanged) {
+    DesktopRecords().RemoveFirst(RecordIdentifier(vRecordId));
+    return;
+  }
+  PutEntry(DecodeEntry(vRecordId, lngCategory, eAttributes, data));
+}
+
+colEnregistrement CDtData::DecodeEntry(const TaggedValue& vRecordId, int32_t lngCategory,
+                                       int32_t eAttributes, const Bytes& data) {
+  colEnregistrement entry;
+  entry.ID = RecordIdentifier(vRecordId);
   try {
-    const bool deleted = eAttributes == kDeleted || eAttributes == kDeletedChanged;
-    const int32_t id = vRecordId.AsInt32();
-    RecordList& list = DesktopRecords();
-    if (deleted) {
-      list.RemoveFirst(id);
-      return;
-    }
-    colEnregistrement entry;
-    entry.ID = id;
     entry.Texte =
         DecodeRecord(Converter(), vRecordId, lngCategory, eAttributes,
                      std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
     entry.lDate = LineDate(entry.Texte);
-    if (list.FindFirst(id) != 0) {
-      list.SetFirst(id, std::move(entry));
-    } else {
-      list.Add(std::move(entry));
-    }
-  } catch (const std::exception&) {
-    // A record that does not convert is left out; the list keeps its
-    // earlier state for it.
+  } catch (const ConduitError& e) {
+    Raise(e.number(), "Handheld record " + std::to_string(entry.ID) + " (category " +
+                          std::to_string(lngCategory) + ", attributes " +
+                          std::to_string(eAttributes) + "): " + e.description());
+  }
+  return entry;
+}
+
+void CDtData::PutEntry(colEnregistrement entry) {
+  RecordList& list = DesktopRecords();
+  const int32_t id = entry.ID;
+  if (list.FindFirst(id) != 0) {
+    list.SetFirst(id, std::move(entry));
+  } else {
+    list.Add(std::move(entry));
   }
 }
 

@@ -13,6 +13,7 @@
 
 #include "base/date_time.h"
 #include "base/tagged_value.h"
+#include "store/desktop_records.h"
 
 namespace bolvarin {
 
@@ -52,8 +53,19 @@ class CDtData {
 
   Bytes ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,
                     int32_t& eAttributes);
+  // Stores a handheld record: replaces the first entry with its identifier
+  // or appends it; the attributes 128 and 192 remove that entry instead.
+  // Raises an error naming the record when its bytes do not convert, and the
+  // list is left as it was.
   void WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
                    const Bytes& data);
+  // The two halves of WriteRecord for a record that is not deleted, so that
+  // a caller can convert every record before the list changes: the entry
+  // for a handheld record (raises as WriteRecord does; the list is not
+  // touched), and storing it.
+  colEnregistrement DecodeEntry(const TaggedValue& vRecordId, int32_t lngCategory,
+                                int32_t eAttributes, const Bytes& data);
+  void PutEntry(colEnregistrement entry);
   void RemoveAllDeletedRecords();
   void RemoveAllRecords();
   int32_t RecordCount() const;

@@ -119,11 +119,11 @@ std::string FieldLabel(size_t index) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A signed decimal number with optional surrounding blanks and, when
-// `allowFraction`, an optional decimal fraction rounded to the nearest whole
-// number, a half going to the even neighbour. Raises naming the field when
-// the text is no such number or lies outside the 32-bit signed range.
-int32_t ReadInteger(size_t field, std::string_view raw, bool allowFraction) {
+// A signed decimal number with optional surrounding blanks and an optional
+// decimal fraction, rounded to the nearest whole number, a half going to the
+// even neighbour. Raises naming the field when the text is no such number or
+// lies outside the 32-bit signed range.
+int32_t ReadInteger(size_t field, std::string_view raw) {
   std::string text = TrimBlanks(raw);
   if (text.empty()) BadField(field, raw, "is empty where a number is needed");
   size_t pos = 0;
@@ -142,7 +142,6 @@ int32_t ReadInteger(size_t field, std::string_view raw, bool allowFraction) {
   }
   bool haveDigits = pos > digitsStart;
   if (pos < text.size() && text[pos] == '.') {
-    if (!allowFraction) BadField(field, raw, "is not a whole number");
     ++pos;
     size_t fractionStart = pos;
     while (pos < text.size() && IsDigit(text[pos])) ++pos;
@@ -170,14 +169,31 @@ int32_t ReadInteger(size_t field, std::string_view raw, bool allowFraction) {
   return static_cast<int32_t>(value);
 }
 
-int32_t ReadInRange(size_t field, std::string_view raw, bool allowFraction, int32_t low,
-                    int32_t high) {
-  int32_t value = ReadInteger(field, raw, allowFraction);
+int32_t ReadInRange(size_t field, std::string_view raw, int32_t low, int32_t high) {
+  int32_t value = ReadInteger(field, raw);
   if (value < low || value > high) {
     BadField(field, raw,
              "is outside the range " + std::to_string(low) + " to " + std::to_string(high));
   }
   return value;
+}
+
+// A mode or type: the whole number its leading digits spell, so a
+// hand-edited "5x" reads as 5 and "4.5" as 4. Text that does not start with
+// a digit, and a value above `high` (the record cannot hold it), are refused.
+int32_t ReadLeadingWhole(size_t field, std::string_view raw, int32_t high) {
+  std::string text = TrimBlanks(raw);
+  if (text.empty() || !IsDigit(text[0])) {
+    BadField(
+        field, raw,
+        "does not start with a digit (a whole number 0 to " + std::to_string(high) + " is needed)");
+  }
+  int64_t value = 0;
+  for (size_t pos = 0; pos < text.size() && IsDigit(text[pos]); ++pos) {
+    value = std::min<int64_t>(value * 10 + (text[pos] - '0'), int64_t{high} + 1);
+  }
+  if (value > high) BadField(field, raw, "is outside the range 0 to " + std::to_string(high));
+  return static_cast<int32_t>(value);
 }
 
 DateTime ReadDate(size_t field, std::string_view raw) {
@@ -405,7 +421,7 @@ int32_t LineAttributes(std::string_view line) {
   if (third == std::string_view::npos) {
     Raise(err::kBadLine, "Line ends before field 2 (attributes): it needs at least three \";\"");
   }
-  return ReadInRange(2, line.substr(second + 1, third - second - 1), true, 0, 255);
+  return ReadInRange(2, line.substr(second + 1, third - second - 1), 0, 255);
 }
 
 void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& vRecordId,
@@ -418,28 +434,28 @@ void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& 
   } catch (const ConduitError& e) {
     BadField(0, f[0], "is not a record identifier: " + e.description());
   }
-  int32_t category = ReadInteger(1, f[1], true);
-  int32_t attributes = ReadInRange(2, f[2], true, 0, 255);
+  int32_t category = ReadInteger(1, f[1]);
+  int32_t attributes = ReadInRange(2, f[2], 0, 255);
 
   DateTime date = ReadDate(3, f[3]);
-  int32_t amount = ReadInteger(4, f[4], true);
+  int32_t amount = ReadInteger(4, f[4]);
 
   uint8_t flags[4] = {0, 0, 0, 0};
-  int32_t status = ReadInRange(5, f[5], true, 0, 3);
+  int32_t status = ReadInRange(5, f[5], 0, 3);
   if (status & 1) flags[0] = kStatus1;
   if (status & 2) flags[1] |= kStatus2;
 
   if (IsBlank(f[6])) {
     flags[0] |= kModeMask;
   } else {
-    int32_t mode = ReadInRange(6, f[6], false, 0, kNoMode - 1);
+    int32_t mode = ReadLeadingWhole(6, f[6], kNoMode - 1);
     flags[0] |= static_cast<uint8_t>(mode << 1);
   }
   if (IsBlank(f[7])) {
     flags[0] |= kTypeHigh;
     flags[1] |= kTypeLow;
   } else {
-    int32_t type = ReadInRange(7, f[7], false, 0, kNoType - 1);
+    int32_t type = ReadLeadingWhole(7, f[7], kNoType - 1);
     flags[0] |= static_cast<uint8_t>(type / 32);
     flags[1] |= static_cast<uint8_t>((type % 32) << 3);
   }
@@ -448,7 +464,7 @@ void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& 
   std::string items;
   if (!IsBlank(f[8])) {
     flags[1] |= kNumberA;
-    items += LongToBytes(ReadInteger(8, f[8], true));
+    items += LongToBytes(ReadInteger(8, f[8]));
   }
   if (!IsBlank(f[9])) {
     flags[2] = kSecondDate;
@@ -461,7 +477,7 @@ void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& 
   }
   if (!IsBlank(f[11])) {
     flags[1] |= kNumberB;
-    items += LongToBytes(ReadInteger(11, f[11], true));
+    items += LongToBytes(ReadInteger(11, f[11]));
   }
 
   std::string note = BlankControls(f[12]);

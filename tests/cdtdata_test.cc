@@ -102,6 +102,20 @@ TEST_F(CDtDataTest, LoadsLinesAfterTheListsEntries) {
   EXPECT_TRUE(store.FileMissing());
 }
 
+// A file with LF line ends and not one CR LF, as other tools write it: each
+// LF ends a line, and the release writes the lines back with CR LF.
+TEST_F(CDtDataTest, LfOnlyFileReadsByLinesAndIsWrittenBackWithCrLf) {
+  const Lines lines = {Line(1, "01/02/2004;10;0", "a"), Line(2, "02/02/2004;10;0", "b"),
+                       Line(3, "03/02/2004;10;0", "c")};
+  WriteFile(dataFile_, lines[0] + "\n" + lines[1] + "\n\n" + lines[2] + "\n");
+  {
+    CDtData store(platform_);
+    ASSERT_TRUE(store.OpenDatabase(folder_, "ledger.txt"));
+    EXPECT_EQ(Texts(), lines);
+  }
+  EXPECT_EQ(ReadFile(dataFile_), lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+}
+
 TEST_F(CDtDataTest, UnreadableFileIsLeftUntouched) {
   for (auto [badLine, reason] : std::vector<std::pair<std::string, std::string>>{
            {"no separator here", "has no \";\""},
@@ -151,9 +165,15 @@ TEST_F(CDtDataTest, WriteRecordByAttributes) {
     CDtData store(platform_);
     ASSERT_TRUE(store.OpenDatabase(folder_, "ledger.txt"));
     store.WriteRecord(TaggedValue::Int32(id), 1, attributes, Record("new"));
-    // Records that do not convert leave the list as it was.
-    store.WriteRecord(TaggedValue::Int32(1), 1, 64, Bytes{0xC7, 0x99, 0x00});
-    store.WriteRecord(TaggedValue::Text("x"), 1, 64, Record(""));
+    // Records that do not convert are refused by name and leave the list as it was.
+    try {
+      store.WriteRecord(TaggedValue::Int32(1), 1, 64, Bytes{0xC7, 0x99, 0x00});
+      ADD_FAILURE() << "a 3-byte record was accepted";
+    } catch (const ConduitError& e) {
+      EXPECT_EQ(0u, e.description().find("Handheld record 1 (category 1, attributes 64): Record "))
+          << e.description();
+    }
+    EXPECT_THROW(store.WriteRecord(TaggedValue::Text("x"), 1, 64, Record("")), ConduitError);
     EXPECT_EQ(Texts(), expected);
     for (int32_t i = 1; i <= DesktopRecords().Count(); ++i) {
       EXPECT_EQ(DesktopRecords().Item(i).lDate, LineDate(DesktopRecords().Item(i).Texte));

@@ -37,7 +37,8 @@ struct HandheldRecord {
   int32_t id;
   int32_t category;
   int32_t attributes;
-  std::string fields;  // fields 3..12 of the equivalent desktop line
+  std::string fields;    // fields 3..12 of the equivalent desktop line
+  std::string hex = "";  // when set, the record's bytes as they are, in place of `fields`
 };
 
 class EngineScenario : public ::testing::Test {
@@ -52,7 +53,7 @@ class EngineScenario : public ::testing::Test {
       list.push_back({{"id", r.id},
                       {"category", r.category},
                       {"attributes", r.attributes},
-                      {"data", RecordHex(r.fields)}});
+                      {"data", r.hex.empty() ? RecordHex(r.fields) : r.hex}});
     }
     db["records"] = list;
     json image = {{"format", "syncbolvarin-handheld/1"},
@@ -76,7 +77,8 @@ class EngineScenario : public ::testing::Test {
                                      "--desktop", dir_.path(),  "--type",
                                      type,        "--settings", dir_.File("settings")};
     if (create) args.push_back("--create");
-    return RunHost(args, {"XDG_DATA_HOME=" + dir_.File("xdg")});
+    return RunHost(args, {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("xdg"),
+                          "XDG_CONFIG_HOME=" + dir_.File("config")});
   }
 
   std::vector<std::string> DesktopLines() {
@@ -104,6 +106,15 @@ class EngineScenario : public ::testing::Test {
       out[r.id] = {r.attributes, DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category,
                                               r.attributes, bytes)};
     }
+    return out;
+  }
+
+  // Handheld records after the run, as stored: id -> (attributes, bytes in hex).
+  std::map<int32_t, std::pair<int32_t, std::string>> RawHandheldRecords() {
+    handheld::Device device = handheld::Device::Load(image_);
+    std::map<int32_t, std::pair<int32_t, std::string>> out;
+    for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records())
+      out[r.id] = {r.attributes, handheld::ToHex(r.data)};
     return out;
   }
 
@@ -221,6 +232,47 @@ TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
   EXPECT_EQ((std::vector<std::string>{std::to_string(newId) + ";2; 64;" + kJan, "31;1; 128;" + kFeb,
                                       "32;1; 8;" + kFeb, "30;1; 0;" + kApr}),
             DesktopLines());
+}
+
+// A source record or line that does not convert is logged by name, and a
+// one-way copy then leaves its target exactly as it was; a fast sync keeps
+// such a handheld record as it is on the handheld, and its desktop line too.
+TEST_F(EngineScenario, UnconvertibleSourceIsLoggedAndNothingIsLost) {
+  const std::string badLine = "20;1; 0;01/04/2026;-80000;0;x;;;;;;Rent";
+  const std::string tooShort = "C79900";
+  struct Case {
+    const char* type;
+    std::vector<HandheldRecord> handheld;
+    std::vector<std::string> desktop;
+    std::string logged;
+  } cases[] = {
+      {"pc2hh",
+       {{10, 1, 0x40, kMar}, {11, 2, 0x00, kFeb}},
+       {"30;1; 0;" + kApr, badLine},
+       "SyncBolvarin - Copy to kova - Desktop line \"" + badLine + "\": Field 6 (mode) \"x\""},
+      {"hh2pc",
+       {{10, 1, 0x40, kMar}, {12, 1, 0x00, "", tooShort}},
+       {"99;1; 0;" + kApr},
+       "SyncBolvarin - CopyToPc - Handheld record 12 (category 1, attributes 0): Record of 3 "
+       "bytes"},
+      {"fast",
+       {{12, 1, 0x40, "", tooShort}, {13, 1, 0x40, "", tooShort}},
+       {"12;1; 0;" + kApr},
+       "SyncBolvarin - FastSync - Handheld record 12 (category 1, attributes 64): Record of 3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.type);
+    PrepareHandheld(c.handheld);
+    PrepareDesktop(c.desktop);
+    for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
+    const auto before = RawHandheldRecords();
+    auto result = Sync(c.type);
+    EXPECT_NE(std::string::npos, result.out.find(c.logged)) << result.out;
+    EXPECT_EQ(std::string::npos, result.out.find("Copy to kova\n")) << result.out;
+    EXPECT_EQ(std::string::npos, result.out.find("Copy to PC\n")) << result.out;
+    EXPECT_EQ(before, RawHandheldRecords());
+    EXPECT_EQ(c.desktop, DesktopLines());
+  }
 }
 
 TEST_F(EngineScenario, UnreadableDesktopFileIsLeftAloneAndReported) {

@@ -20,6 +20,8 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
   const std::string image = work.File("handheld.json"), desktop = work.File("desktop");
   const std::string settings = work.File("settings");
   FileSettings(settings).Set(kSettingsKey, "DEFINITIF", "OUI");  // nothing goes to the trash
+  const std::vector<std::string> env = {"HOME=" + work.path(), "XDG_DATA_HOME=" + work.File("data"),
+                                        "XDG_CONFIG_HOME=" + work.File("config")};
 
   const std::string block = Block({"HM1", "HM2", "HM3"}, {"HT1"}, {"HD1", "HD2"});
   const std::string categories = "Food, 10,True\r\nCar, 11,False\r\n";
@@ -50,7 +52,8 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
     WriteFile(desktop + "/desc.txt", desc);
 
     auto result = testing::RunHost({"sync", "--handheld", image, "--desktop", desktop, "--type",
-                                    c.type, "--settings", settings});
+                                    c.type, "--settings", settings},
+                                   env);
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find(std::string(" - Sync configured to ") + c.progress),
               std::string::npos)
@@ -65,9 +68,17 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
     EXPECT_EQ(slots, c.slotsAfter);
     EXPECT_EQ(lists_testing::PreferenceText(after), c.blockAfter);
     EXPECT_EQ(ReadFile(desktop + "/categories.txt"), c.categoriesAfter);
-    EXPECT_EQ(ReadFile(desktop + "/mode.txt"), c.modeAfter);
-    EXPECT_EQ(ReadFile(desktop + "/type.txt"), c.typeAfter);
-    EXPECT_EQ(ReadFile(desktop + "/desc.txt"), c.descAfter);
+    // Rewritten list files take the names "Mode.txt", "Type.txt", "Desc.txt"
+    // in place of the old spelling; the others keep theirs.
+    const bool rewritten = std::string(c.type) == "fast" || std::string(c.type) == "hh2pc";
+    const std::string lists[][2] = {
+        {"mode.txt", "Mode.txt"}, {"type.txt", "Type.txt"}, {"desc.txt", "Desc.txt"}};
+    std::string contents;
+    for (const auto& names : lists) {
+      EXPECT_FALSE(std::filesystem::exists(desktop + "/" + names[rewritten ? 0 : 1])) << names[0];
+      contents += ReadFile(desktop + "/" + names[rewritten ? 1 : 0]) + "|";
+    }
+    EXPECT_EQ(contents, c.modeAfter + "|" + c.typeAfter + "|" + c.descAfter + "|");
   }
 }
 

@@ -10,6 +10,7 @@
 #include "conduit/mod_public.h"
 #include "lists/preference_lists.h"
 #include "os/files.h"
+#include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
 
 namespace bolvarin {
@@ -79,11 +80,16 @@ TEST(PreferencesBlock, BuiltBlocksParseBackTheSame) {
       {Numbered("M", 3), Numbered("T", 63), Numbered("D", 2)},  // no 0 after 63 types
       {{std::string(45, 'm')}, {}, {std::string(200, 'd')}},
   };
-  for (const auto& lists : cases) {
-    std::string built = BuildPreferenceBlock(kHeader, lists[0], lists[1], lists[2]);
-    EXPECT_EQ(built, Block(lists[0], lists[1], lists[2]));
-    ParsePreferenceBlock(built, false);
-    EXPECT_EQ(Parsed(), Lines(lists[0]) + "|" + Lines(lists[1]) + "|" + Lines(lists[2]) + "|");
+  // A header shorter than 24 bytes is padded with 0 bytes, since the lists start at byte 24.
+  const std::pair<std::string, std::string> headers[] = {
+      {kHeader, kHeader}, {"\x01\x02", std::string("\x01\x02") + std::string(22, '\0')}};
+  for (const auto& [header, padded] : headers) {
+    for (const auto& lists : cases) {
+      std::string built = BuildPreferenceBlock(header, lists[0], lists[1], lists[2]);
+      EXPECT_EQ(built, Block(lists[0], lists[1], lists[2], padded));
+      ParsePreferenceBlock(built, false);
+      EXPECT_EQ(Parsed(), Lines(lists[0]) + "|" + Lines(lists[1]) + "|" + Lines(lists[2]) + "|");
+    }
   }
 }
 
@@ -137,14 +143,18 @@ TEST(PreferencesFiles, WrittenEntriesAreCutToTheFileLimitAndReplaceTheFileSafely
   EXPECT_EQ(PreferenceFileContents(kDescFile, entries), Lines({entries[0], std::string(80, 'c')}));
 
   TempDir dir;
+  testing::ScopedEnv home("HOME", dir.path()), data("XDG_DATA_HOME", dir.File("data"));
   WriteFile(dir.File("mODE.txt"), "Cash\r\n");
   FailNextReplaceAfterForTesting(3);
-  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", true), ConduitError);
-  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");        // the old file stays whole
-  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", true);  // under its own name
-  WritePreferenceFile(dir.path(), kTypeFile, "t\r\n", true);
-  EXPECT_EQ(ReadFile(dir.File("mODE.txt")) + ReadFile(dir.File("Type.txt")), "new\r\nt\r\n");
+  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", false), ConduitError);
+  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
   EXPECT_FALSE(testing::Exists(dir.File("Mode.txt")));
+  // The file takes its own name; the old one, in any case, goes to the trash.
+  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", false);
+  WritePreferenceFile(dir.path(), kTypeFile, "t\r\n", false);
+  EXPECT_EQ(ReadFile(dir.File("Mode.txt")) + ReadFile(dir.File("Type.txt")), "new\r\nt\r\n");
+  EXPECT_FALSE(testing::Exists(dir.File("mODE.txt")));
+  EXPECT_EQ(ReadFile(dir.File("data/Trash/files/mODE.txt")), "Cash\r\n");
 }
 
 // One run of the given kind over a handheld holding `block` and a desktop
@@ -157,6 +167,8 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
   modes35[2] = std::string(50, 'x');  // goes whole to the handheld
   merged.push_back("T63");
   const Texts oldKept{"Old\r\n", "Kept\n", kNone}, three{"Cash\r\n", "Food\r\n", "Rent\r\n"};
+  const Texts fiveModes{"Cash", "Card", "Cheque", "Transfer", "Direct debit"};
+  const std::string padded = shortBlock + std::string(19, '\0');
   struct Case {
     const char* what;
     int32_t type;
@@ -179,8 +191,11 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
       {"restore: empty lines skipped, 30 modes", 3, old,
        Texts{Lines(modes35), "Food\r\n\r\nRent\r\n", "Weekly shopping"}, "", "",
        Block(Texts(modes35.begin(), modes35.begin() + 30), {"Food", "Rent"}, {"Weekly shopping"})},
-      {"restore keeps a short block whole as its header", 3, shortBlock,
-       Texts{"Cash\r\n", "", "Rent\r\n"}, "", "", Block({"Cash"}, {}, {"Rent"}, shortBlock)},
+      {"restore pads a short header to 24 bytes", 3, shortBlock,
+       Texts{Lines(fiveModes), "", "Rent\r\n"}, "", "", Block(fiveModes, {}, {"Rent"}, padded)},
+      {"merge pads a short header to 24 bytes", 0, shortBlock,
+       Texts{Lines(fiveModes), kNone, kNone}, "", "", Block(fiveModes, {}, {}, padded),
+       Texts{Lines(fiveModes), "", ""}},
       {"restore without type.txt", 3, old, Texts{"Cash\r\n", kNone, "Rent\r\n"}, "",
        "type.txt does not exist"},
       {"restore of an unreadable preference", 3, old, three, "ReadPreference", "RestorePreference"},
@@ -209,6 +224,12 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
     EXPECT_EQ(device.preferences[0].version, 7);
     const Texts& after = c.filesAfter.empty() ? c.files : c.filesAfter;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ListFile(desktop.path(), names[i]), after[i]);
+    // A rewritten file is named "Mode.txt", "Type.txt", "Desc.txt", and no other spelling stays.
+    const char* rewritten[] = {"Mode.txt", "Type.txt", "Desc.txt"};
+    for (int i = 0; i < 3 && !c.filesAfter.empty(); ++i) {
+      EXPECT_TRUE(testing::Exists(desktop.File(rewritten[i]))) << rewritten[i];
+      EXPECT_FALSE(testing::Exists(desktop.File(names[i]))) << names[i];
+    }
   }
 }
 

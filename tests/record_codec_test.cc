@@ -104,9 +104,15 @@ TEST(RecordCodec, EncodeOnlyFormsYieldOncePerRecord) {
     EXPECT_EQ(Encode("5;1; 0;01/01/2004;" + amount + ";0;;;;;;;"),
               "5;1;0 C8210000" + HexOf(LongToBytes(value)) + "3FF80000");
   }
+  // Mode and type are the whole number of their leading digits: 5 and 40 give 0B 40.
+  for (auto [mode, type] : std::vector<std::pair<std::string, std::string>>{
+           {"5x", "40.9"}, {" 5.5 ", "40 types"}, {"05", "040"}}) {
+    EXPECT_EQ(Encode("5;1; 0;01/01/2004;0;0;" + mode + ";" + type + ";;;;;"),
+              "5;1;0 C821000000000000" + std::string("0B400000"));
+  }
   EXPECT_THROW(Encode("5;1; 0;01/01/2004;x;0;;;;;;;"), ConduitError);
   SetPendingMessagesHandler(previous);
-  EXPECT_EQ(yields, 9);
+  EXPECT_EQ(yields, 12);
 }
 
 TEST(RecordCodec, RefusesBrokenRecords) {
@@ -140,9 +146,13 @@ TEST(RecordCodec, RefusesBadFields) {
            {"5;1; 0;01/01/2004;99999999999999999999;0;;;;;;;", "Field 4 (amount)"},
            {"5;1; 0;01/01/2004;0;4;;;;;;;", "Field 5 (status) \"4\" is outside the range 0 to 3"},
            {"5;1; 0;01/01/2004;0;0;31;;;;;;", "Field 6 (mode) \"31\" is outside the range 0 to 30"},
-           {"5;1; 0;01/01/2004;0;0;-1;;;;;;", "Field 6 (mode) \"-1\" is outside"},
+           {"5;1; 0;01/01/2004;0;3.6;;;;;;;", "Field 5 (status) \"3.6\" is outside the range"},
+           {"5;1; 0;01/01/2004;0;0;31x;;;;;;", "Field 6 (mode) \"31x\" is outside the range 0 to"},
+           {"5;1; 0;01/01/2004;0;0;99999999999;;;;;;", "Field 6 (mode) \"99999999999\" is outside"},
+           {"5;1; 0;01/01/2004;0;0;-1;;;;;;", "Field 6 (mode) \"-1\" does not start with a digit"},
            {"5;1; 0;01/01/2004;0;0;;63;;;;;", "Field 7 (type) \"63\" is outside the range 0 to 62"},
-           {"5;1; 0;01/01/2004;0;0;;4.5;;;;;", "Field 7 (type) \"4.5\" is not a whole number"},
+           {"5;1; 0;01/01/2004;0;0;;x4;;;;;", "Field 7 (type) \"x4\" does not start with a digit"},
+           {"5;1; 0;01/01/2004;0;0;;.5;;;;;", "Field 7 (type) \".5\" does not start with a digit"},
            {"5;1; 0;01/01/2004;0;0;;;abc;;;;", "Field 8 (number A) \"abc\""},
            {"5;1; 0;01/01/2004;0;0;;;;1/13/2004;;;", "Field 9 (second date) \"1/13/2004\""},
            {"5;1; 0;01/01/2004;0;0;;;;;100;;", "Field 10 (link) \"100\" is above FF"},
