@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "base/error.h"
+#include "os/temp_names.h"
 
 namespace bolvarin::handheld {
 
@@ -665,7 +666,7 @@ void Device::Save(const std::string& path) const {
   fs::path target(path);
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  std::string tmpl = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+  std::string tmpl = (folder / TemporaryNamePattern(target.filename().string())).string();
   int fd = mkstemp(tmpl.data());
   if (fd < 0) {
     throw ImageError(path + ": cannot write the handheld image: " + SystemError(errno));

@@ -24,6 +24,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "os/files.h"
+#include "os/temp_names.h"
 
 namespace bolvarin {
 
@@ -382,7 +383,7 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
   }
 
   const std::string folder = FolderOf(target);
-  std::string temp = folder + "/." + NameOf(target) + ".XXXXXX";
+  std::string temp = folder + "/" + TemporaryNamePattern(NameOf(target));
   Fd fd(mkostemp(temp.data(), O_CLOEXEC));
   if (fd.get() < 0) RaiseWrite(err::kPathAccess, path, "", errno);
 
