@@ -16,6 +16,7 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "host/image_lock.h"
 
 namespace bolvarin::host {
 
@@ -103,6 +104,9 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
     throw CommandError("--desktop: cannot use \"" + options.desktop + "\" as a folder");
   }
 
+  // Held until the image is saved, so no other command changes it meanwhile.
+  ImageLock imageLock(options.image,
+                      seedJson != nullptr ? "syncbolvarin demo" : "syncbolvarin sync");
   handheld::Device device = LoadOrCreate(options.image, seedJson);
   handheld::SimPlatform platform(device, run, [](const handheld::LogEntry& entry) {
     std::cout << entry.text;
