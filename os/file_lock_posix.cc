@@ -56,17 +56,26 @@ int OpenLockFile(const std::string& path) {
   do {
     fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0 && errno == EACCES) {
+    // Left by another user and not writable for us: it can still be locked,
+    // only our details cannot be written into it.
+    do {
+      fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && errno == ENOENT) errno = EACCES;
+  }
   if (fd < 0) {
     if (errno == ELOOP) RaiseUnusable(path, "it is a symbolic link, not a regular file");
     RaiseUnusable(path, std::strerror(errno));
   }
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     const int error = errno;
-    const bool regular = S_ISREG(st.st_mode);
     close(fd);
-    RaiseUnusable(path, regular
-                            ? std::string(std::strerror(error))
-                            : std::string("it is ") + KindOf(st.st_mode) + ", not a regular file");
+    RaiseUnusable(path, std::strerror(error));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    RaiseUnusable(path, std::string("it is ") + KindOf(st.st_mode) + ", not a regular file");
   }
   return fd;
 }
@@ -117,6 +126,12 @@ FileLock::FileLock(const std::string& lockPath, const std::string& command,
     } while (rc < 0 && errno == EINTR);
     if (rc == 0) {
       if (StillNamed(fd, path_)) {
+        // A file we could only open for reading would keep naming its last
+        // holder: put a file of our own in its place when we can.
+        if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY && unlink(path_.c_str()) == 0) {
+          close(fd);
+          continue;
+        }
         WriteHolder(fd, command);
         handle_->fd = fd;
         return;
