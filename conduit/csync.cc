@@ -1,12 +1,18 @@
 #include "conduit/csync.h"
 
+#include <filesystem>
+
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/text.h"
 #include "conduit/conduit_info.h"
 #include "conduit/mod_public.h"
 #include "config/settings.h"
+#include "lists/cdtcategories.h"
+#include "lists/preference_lists.h"
+#include "os/file_lock.h"
 #include "os/run_and_wait.h"
+#include "os/temp_names.h"
 #include "store/cdtdata.h"
 
 namespace bolvarin {
@@ -14,8 +20,8 @@ namespace bolvarin {
 CSync::CSync(Platform& platform) : platform_(platform) {}
 
 // The desktop store is released first, while the run's objects (the log
-// among them) still live, so that a data file that cannot be written is
-// reported.
+// among them) still live and the desktop lock is still held, so that a data
+// file that cannot be written is reported.
 CSync::~CSync() { ReleasePcStore(); }
 
 void CSync::SYNCHRONIZE() {
@@ -28,6 +34,11 @@ void CSync::SYNCHRONIZE() {
   }
   if (!context_) Raise(err::kObjectRequired, "The platform returned no synchronisation context");
 
+  // Runs that move records work under the desktop lock from here on, the
+  // pre-sync program included; without it they do nothing at all.
+  const int32_t syncType = context_->SyncTypeCode();
+  if (syncType >= 0 && syncType <= 3 && !LockDesktop()) return;
+
   std::string presync = GetRegValue(kSettingsKey, "presync");
   if (!TrimBlanks(presync).empty()) {
     std::string path = context_->DesktopPath();
@@ -39,7 +50,7 @@ void CSync::SYNCHRONIZE() {
 
   ProcessPendingMessages();
 
-  switch (context_->SyncTypeCode()) {
+  switch (syncType) {
     case 0:
     case 1:
     case 2:
@@ -112,6 +123,38 @@ void CSync::SyncStandard() {
   } catch (const std::exception& e) {
     LogError(" - SuncStandard - ", e);
   }
+}
+
+bool CSync::LockDesktop() {
+  int16_t count = 1;
+  try {
+    count = context_->DatabaseCount();
+  } catch (const std::exception&) {
+    // SyncStandard reads it again and reports the failure.
+  }
+  if (count <= 0) return true;  // no database, so no desktop file either
+
+  const std::string path = context_->DesktopPath();
+  const std::string dataFile = JoinDesktopPath(path, context_->DesktopFileName());
+  try {
+    desktopLock_ = std::make_unique<FileLock>(LockFileOf(dataFile),
+                                              std::string(kExeName) + " synchronisation");
+  } catch (const ConduitError& e) {
+    Log(" - SYNCHRONIZE - " + e.description(), -1, -1, 0);
+    return false;
+  }
+
+  // A run killed while replacing one of its files left the new version's
+  // temporary file behind; no one else writes these files now.
+  namespace fs = std::filesystem;
+  const fs::path data(dataFile);
+  RemoveLeftoverTemporaries(data.parent_path().string(), {data.filename().string()}, false);
+  const std::string folder =
+      fs::path(JoinDesktopPath(path, kCategoriesFile)).parent_path().string();
+  RemoveLeftoverTemporaries(folder, {kCategoriesFile}, false);
+  RemoveLeftoverTemporaries(folder, {kModeFile.readName, kTypeFile.readName, kDescFile.readName},
+                            true);
+  return true;
 }
 
 void CSync::SyncInstall() { Log(" - Sync configured to Install", -1, -1, 0); }

@@ -20,6 +20,7 @@
 namespace bolvarin {
 
 class CDtData;
+class FileLock;
 
 class CSync {
  public:
@@ -37,6 +38,9 @@ class CSync {
   void SyncBackup();
   void SyncDoNothing();
   void SyncSlow();
+  // Takes the desktop lock for a run that moves records; false (logged)
+  // when it cannot be had.
+  bool LockDesktop();
   // conduit/open_databases.cc
   void OpenHandheldDatabase(const std::string& name);
   void OpenPcStore(bool& created);
@@ -77,6 +81,10 @@ class CSync {
   void LogError(const char* middle, const std::exception& error);
 
   Platform& platform_;
+  // The lock on the desktop data file, held from before any desktop file or
+  // the handheld is touched until the engine goes. Declared before the
+  // store, so it is released after the store has written the data file.
+  std::unique_ptr<FileLock> desktopLock_;
   // The fields of the engine, in their order.
   std::shared_ptr<SyncContext> context_;
   std::shared_ptr<ConduitServices> services_;

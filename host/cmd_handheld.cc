@@ -20,6 +20,7 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "host/image_lock.h"
 #include "lists/preference_lists.h"
 #include "store/record_codec.h"
 
@@ -335,6 +336,7 @@ void AddContentOptions(CLI::App* cmd, RecordOptions& o) {
 // it, and saves the image.
 void SetAttributes(const RecordOptions& o, const std::string& command, int32_t attributes) {
   Guard(command, [&] {
+    ImageLock lock(o.image, "syncbolvarin handheld " + command);
     Device device = LoadImage(o.image);
     Database& db = FindDatabase(device, o.image, o.database);
     FindRecord(db, o.image, *o.id).attributes = attributes;
@@ -453,6 +455,7 @@ void AddHandheldCommand(CLI::App& app) {
     cmd->add_flag("--force", *force, "Replace an existing file");
     cmd->callback([image, force] {
       Guard("create", [&] {
+        ImageLock lock(*image, "syncbolvarin handheld create");
         if (!*force && fs::exists(*image)) {
           throw CommandError(*image + " already exists; use --force to replace it");
         }
@@ -498,6 +501,7 @@ void AddHandheldCommand(CLI::App& app) {
     cmd->callback([image, file] {
       Guard("import", [&] {
         std::string text = ReadInput(*file);
+        ImageLock lock(*image, "syncbolvarin handheld import");
         Device::FromJson(text, *file == "-" ? "standard input" : *file).Save(*image);
       });
     });
@@ -514,6 +518,7 @@ void AddHandheldCommand(CLI::App& app) {
     AddContentOptions(cmd, *o);
     cmd->callback([o] {
       Guard("add", [&] {
+        ImageLock lock(o->image, "syncbolvarin handheld add");
         Device device = LoadImage(o->image);
         Database& db = FindDatabase(device, o->image, o->database);
         NewContent content = ContentFrom(device, *o);
@@ -534,6 +539,7 @@ void AddHandheldCommand(CLI::App& app) {
     AddContentOptions(cmd, *o);
     cmd->callback([o] {
       Guard("change", [&] {
+        ImageLock lock(o->image, "syncbolvarin handheld change");
         Device device = LoadImage(o->image);
         Database& db = FindDatabase(device, o->image, o->database);
         Record& rec = FindRecord(db, o->image, *o->id);
@@ -603,6 +609,7 @@ void AddHandheldCommand(CLI::App& app) {
         if (o->name && o->name->find('\0') != std::string::npos) {
           throw CommandError("--name: a category name cannot hold the character 0");
         }
+        ImageLock lock(o->image, "syncbolvarin handheld category");
         Device device = LoadImage(o->image);
         Database& db = FindDatabase(device, o->image, o->database);
         auto& slot = db.categories[static_cast<size_t>(o->index)];
@@ -631,7 +638,12 @@ void AddHandheldCommand(CLI::App& app) {
     cmd->add_option("--modes", o->modes, "Mode list, e.g. \"Cash,Card,Cheque\"");
     cmd->add_option("--types", o->types, "Type list (at most 63 entries)");
     cmd->add_option("--descs", o->descs, "Description list");
-    cmd->callback([o] { Guard("pref", [&] { EditPreference(*o); }); });
+    cmd->callback([o] {
+      Guard("pref", [&] {
+        ImageLock lock(o->image, "syncbolvarin handheld pref");
+        EditPreference(*o);
+      });
+    });
   }
 }
 

@@ -18,6 +18,7 @@
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
 #include "os/files.h"
+#include "host/image_lock.h"
 
 namespace bolvarin::host {
 
@@ -118,6 +119,9 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
     throw CommandError("--desktop: cannot use \"" + options.desktop + "\" as a folder");
   }
 
+  // Held until the image is saved, so no other command changes it meanwhile.
+  ImageLock imageLock(options.image,
+                      seedJson != nullptr ? "syncbolvarin demo" : "syncbolvarin sync");
   handheld::Device device = LoadOrCreate(options.image, imageExists, seedJson);
   bool loggedError = false;
   handheld::SimPlatform platform(device, run, [&loggedError](const handheld::LogEntry& entry) {

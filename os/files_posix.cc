@@ -26,6 +26,7 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "os/files.h"
+#include "os/temp_names.h"
 
 namespace bolvarin {
 
@@ -353,7 +354,7 @@ int PutInTrash(const std::string& path, TrashMode mode) {
 // The mkostemp template of the temporary file that replaces `target`: a
 // hidden name in the same folder, so that the rename stays on one file system.
 std::string TempFileTemplate(const std::string& target) {
-  return FolderOf(target) + "/." + NameOf(target) + ".XXXXXX";
+  return FolderOf(target) + "/" + TemporaryNamePattern(NameOf(target));
 }
 
 // Creates and removes a temporary file in `folder`, the one sure way to know

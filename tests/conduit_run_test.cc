@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "base/error.h"
 #include "conduit/cnotify.h"
@@ -16,6 +17,7 @@
 #include "config/settings_file.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
+#include "os/file_lock.h"
 #include "os/files.h"
 #include "tests/env_guard.h"
 #include "tests/test_util.h"
@@ -341,6 +343,70 @@ TEST(LogLines, ErrorLinesAreTheProceduresOwn) {
            {"Other - FastSync - x", false}}) {
     EXPECT_EQ(IsErrorLogLine(text), error) << text;
   }
+}
+
+// A run that moves records holds the desktop lock; the tests below keep
+// their home, trash and settings in their own folder and never wait for it.
+class DesktopLockTest : public RunDriverTest {
+ protected:
+  DesktopLockTest() { SetLockWaitForTesting(std::chrono::milliseconds(0)); }
+  ~DesktopLockTest() override { SetLockWaitForTesting(std::chrono::milliseconds(-1)); }
+  testing::ScopedEnv home_{"HOME", dir_.path()}, data_{"XDG_DATA_HOME", dir_.File("data")},
+      config_{"XDG_CONFIG_HOME", dir_.File("config")};
+  const std::string dataFile_ = dir_.File("MaBolvarin.txt");
+};
+
+TEST_F(DesktopLockTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
+  const std::string lines = "7;5;0;02/02/2026 07:45:00;-34900;1;1;6;;;;;Train\r\n";
+  WriteFile(dataFile_, lines);
+  SetRegValue(kSettingsKey, "presync", RecordingScript("pre"));
+  const std::string image = device_.ToJson();
+  FileLock held(LockFileOf(dataFile_), "test holder", std::chrono::milliseconds(0));
+
+  for (int32_t type : {0, 1, 2, 3}) {
+    SCOPED_TRACE(type);
+    auto log = Lines(Run(type));
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].text.rfind("SyncBolvarin - SYNCHRONIZE - The lock file \"" +
+                                    LockFileOf(dataFile_) + "\" is held by test holder (process ",
+                                0),
+              0u)
+        << log[0].text;
+    EXPECT_EQ(std::tuple(log[0].a, log[0].b, log[0].c), std::tuple(-1, -1, 0));
+  }
+  EXPECT_FALSE(Exists(dir_.File("pre.ran")));
+  EXPECT_EQ(ReadFile(dataFile_), lines);
+  EXPECT_FALSE(Exists(dir_.File("categories.txt")));
+  EXPECT_EQ(device_.ToJson(), image);
+  // Kinds of run that move no record need no lock.
+  ExpectLog({{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, Run(4));
+}
+
+TEST_F(DesktopLockTest, ARunRemovesItsOwnLeftoverTemporariesAndNothingElse) {
+  const std::vector<std::string> leftovers = {
+      ".MaBolvarin.txt.syncbolvarin-a1B2c3", ".categories.txt.syncbolvarin-ZZZZZZ",
+      ".MODE.txt.syncbolvarin-000000",       ".Type.txt.syncbolvarin-AbCdEf",
+      ".desc.txt.syncbolvarin-q9q9q9",
+  };
+  const std::vector<std::string> lookAlikes = {
+      ".MaBolvarin.txt.syncbolvarin-a1B2c",  ".MaBolvarin.txt.syncbolvarin-a1B2c34",
+      ".MaBolvarin.txt.syncbolvarin-a1-2c3", ".MaBolvarin.txt.a1B2c3",
+      "MaBolvarin.txt.syncbolvarin-a1B2c3",  ".mabolvarin.txt.syncbolvarin-a1B2c3",
+      ".notes.txt.syncbolvarin-a1B2c3",      ".MaBolvarin.txt.syncbolvarin-a1B2c3.txt",
+  };
+  for (const auto& name : leftovers) WriteFile(dir_.File(name), "partial");
+  for (const auto& name : lookAlikes) WriteFile(dir_.File(name), "someone else's");
+  const std::string folderLike = dir_.File(".mode.txt.syncbolvarin-fold3r");
+  const std::string linkLike = dir_.File(".desc.txt.syncbolvarin-l1nk00");
+  std::filesystem::create_directory(folderLike);
+  std::filesystem::create_symlink(dataFile_, linkLike);
+
+  Run(1);  // moves no record, but works on the desktop files
+  for (const auto& name : leftovers) EXPECT_FALSE(Exists(dir_.File(name))) << name;
+  for (const auto& name : lookAlikes) EXPECT_TRUE(Exists(dir_.File(name))) << name;
+  EXPECT_TRUE(std::filesystem::is_directory(folderLike));
+  EXPECT_TRUE(std::filesystem::is_symlink(linkLike));
+  EXPECT_FALSE(Exists(LockFileOf(dataFile_))) << "released with the engine";
 }
 
 TEST(ConduitInfo, AnswersFromItsTable) {

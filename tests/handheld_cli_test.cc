@@ -1,5 +1,6 @@
 // The `syncbolvarin handheld` commands, run as a user would run them.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "handheld/device.h"
+#include "os/file_lock.h"
+#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin::handheld {
@@ -196,6 +199,47 @@ TEST_F(SyncCli, LinkedImageReplacesItsTarget) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(std::filesystem::read_symlink(image_), "images/hh.json");
   EXPECT_EQ(Device::Load(target).FindDatabase("MaBolvarin Data")->RecordCount(), 1u);
+}
+
+// Two commands at once on one image: the second waits for the image lock,
+// then refuses and names the lock and its holder; once the lock is free it
+// runs and clears what a killed command left beside the image.
+TEST_F(HandheldCli, ACommandWaitsForTheImageLockThenRefusesNamingItsHolder) {
+  using bolvarin::testing::ScopedEnv;
+  ScopedEnv home("HOME", dir_.path()), data("XDG_DATA_HOME", dir_.File("data")),
+      config("XDG_CONFIG_HOME", dir_.File("config")), wait("SYNCBOLVARIN_LOCK_WAIT", "0.05");
+  RunOk("create");
+  const std::string desktop = dir_.File("desktop");
+  const std::vector<std::vector<std::string>> commands = {
+      {"handheld", "add", "--image", image_, "--line",
+       "0;5; 0;02/02/2026 07:45:00;-34900;1;1;6;;;;;Train"},
+      {"sync", "--handheld", image_, "--desktop", desktop},
+  };
+  const std::string leftover = dir_.File(".hh.json.syncbolvarin-Zz9Yy8");
+  const std::string lookAlike = dir_.File(".hh.json.tmp-Zz9Yy8");
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    const std::string before = ReadFile(image_);
+    {
+      FileLock held(LockFileOf(image_), "test holder", std::chrono::milliseconds(0));
+      HostResult r = RunHost(command);
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.err.find("The lock file \"" + image_ +
+                           ".lock\" is held by test holder (process " + std::to_string(getpid())),
+                std::string::npos)
+          << r.err;
+      EXPECT_EQ(ReadFile(image_), before);
+      EXPECT_FALSE(std::filesystem::exists(desktop + "/MaBolvarin.txt"));
+    }
+    WriteFile(leftover, "partial");
+    WriteFile(lookAlike, "someone else's");
+    HostResult r = RunHost(command);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadFile(image_), before);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_TRUE(std::filesystem::exists(lookAlike));
+    EXPECT_FALSE(std::filesystem::exists(image_ + ".lock"));
+  }
 }
 
 }  // namespace
