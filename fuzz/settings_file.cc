@@ -37,8 +37,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::string key = Take(input), name = Take(input), value = Take(input);
   const std::string otherKey = Take(input), otherName = Take(input);
-  // The settings always name a key and a value.
+  // The settings always name a key and a value; a key of the file cannot
+  // start with "#", which marks a comment line.
   if (key.empty() || name.empty() || otherKey.empty() || otherName.empty()) return 0;
+  if (key[0] == '#' || otherKey[0] == '#') return 0;
   const bool samePair = Same(key, otherKey) && Same(name, otherName);
 
   const std::string path = fuzz::CleanFolder() + "/settings";
