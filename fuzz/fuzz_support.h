@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/desktop_records.h"
+
 namespace bolvarin::fuzz {
 
 class WorkFolder {
@@ -102,6 +104,13 @@ inline void Require(bool holds, const std::string& what) {
   if (holds) return;
   std::fprintf(stderr, "fuzz: property broken: %s\n", what.c_str());
   std::abort();
+}
+
+// The texts of a working list, in order.
+inline std::vector<std::string> Texts(const std::vector<colEnregistrement>& list) {
+  std::vector<std::string> texts;
+  for (const colEnregistrement& entry : list) texts.push_back(entry.Texte);
+  return texts;
 }
 
 }  // namespace bolvarin::fuzz

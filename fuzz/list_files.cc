@@ -16,16 +16,6 @@
 
 using namespace bolvarin;
 
-namespace {
-
-std::vector<std::string> Texts(const std::vector<colEnregistrement>& list) {
-  std::vector<std::string> texts;
-  for (const colEnregistrement& entry : list) texts.push_back(entry.Texte);
-  return texts;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   static const PreferenceFile* const kFiles[] = {&kModeFile, &kTypeFile, &kDescFile};
@@ -56,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       BuildPreferenceBlock(std::string(kPreferenceHeaderSize, 'H'), lists[0], lists[1], lists[2]);
   ParsePreferenceBlock(block, false);
   fuzz::Require(
-      Texts(ModeList) == lists[0] && Texts(TypeList) == lists[1] && Texts(DescList) == lists[2],
+      fuzz::Texts(ModeList) == lists[0] && fuzz::Texts(TypeList) == lists[1] &&
+          fuzz::Texts(DescList) == lists[2],
       "the block built from a list file parses back into other lists: " + fuzz::Show(block));
   return 0;
 }

@@ -13,16 +13,6 @@
 
 using namespace bolvarin;
 
-namespace {
-
-std::vector<std::string> Texts(const std::vector<colEnregistrement>& list) {
-  std::vector<std::string> texts;
-  for (const colEnregistrement& entry : list) texts.push_back(entry.Texte);
-  return texts;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   try {
@@ -30,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const ConduitError&) {
     return 0;  // an entry without its ending 0 is refused with a description
   }
-  const std::vector<std::string> modes = Texts(ModeList), types = Texts(TypeList),
-                                 descriptions = Texts(DescList);
+  const std::vector<std::string> modes = fuzz::Texts(ModeList), types = fuzz::Texts(TypeList),
+                                 descriptions = fuzz::Texts(DescList);
   std::string header = input.substr(0, kPreferenceHeaderSize);
   header.resize(kPreferenceHeaderSize, '\0');
 
@@ -43,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                              " cannot be built again: " + e.description());
   }
   ParsePreferenceBlock(block, false);
-  fuzz::Require(
-      Texts(ModeList) == modes && Texts(TypeList) == types && Texts(DescList) == descriptions,
-      "the block " + fuzz::Show(block) + " built from the lists of " + fuzz::Show(input) +
-          " parses back into other lists");
+  fuzz::Require(fuzz::Texts(ModeList) == modes && fuzz::Texts(TypeList) == types &&
+                    fuzz::Texts(DescList) == descriptions,
+                "the block " + fuzz::Show(block) + " built from the lists of " + fuzz::Show(input) +
+                    " parses back into other lists");
   fuzz::Require(BuildPreferenceBlock(header, modes, types, descriptions) == block,
                 "building the same lists twice gives two blocks");
   return 0;

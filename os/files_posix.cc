@@ -226,12 +226,13 @@ std::string EscapeTrashPath(const std::string& path) {
   return out;
 }
 
-std::string LocalTimestamp() {
+// The local time now in strftime's `format`.
+std::string LocalTimestamp(const char* format) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  std::strftime(text, sizeof text, format, &local);
   return text;
 }
 
@@ -302,7 +303,7 @@ int PutInTrash(const std::string& path, TrashMode mode) {
   std::string absolute;
   if (!AbsolutePath(path, absolute)) return errno;
   const std::string info = "[Trash Info]\nPath=" + EscapeTrashPath(absolute) +
-                           "\nDeletionDate=" + LocalTimestamp() + "\n";
+                           "\nDeletionDate=" + LocalTimestamp("%Y-%m-%dT%H:%M:%S") + "\n";
 
   // Claim a name by creating its .trashinfo exclusively, so that two programs
   // trashing at the same moment never take the same name.
@@ -420,16 +421,6 @@ std::string WhyTrashUnusable(unsigned long long size, dev_t fileDevice,
            " bytes, the old file needs " + std::to_string(need);
   }
   return {};
-}
-
-// "20240501-183005" in local time.
-std::string CompactTimestamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
 }
 
 [[noreturn]] void RaiseWrite(int32_t number, const std::string& path, const std::string& what,
@@ -637,7 +628,7 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
 }
 
 std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) {
-  const std::string name = NameOf(path) + ".unsaved-" + CompactTimestamp();
+  const std::string name = NameOf(path) + ".unsaved-" + LocalTimestamp("%Y%m%d-%H%M%S");
   std::vector<std::string> folders = {FolderOf(path)};
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome != nullptr && dataHome[0] == '/') {
