@@ -1,9 +1,10 @@
 // One-way copies: the handheld overwrites the desktop, or the reverse.
 //
-// Each copy reads and converts its whole source before it touches the
-// target: one record or line that does not convert is logged with the reason
-// and leaves the target exactly as it was, instead of leaving it emptied or
-// half refilled.
+// One record or line that does not convert is logged with the reason and
+// leaves the target exactly as it was, instead of leaving it emptied or half
+// refilled: the copy to the handheld converts every line before it empties
+// the handheld; the copy to the desktop refills the record list and, when it
+// fails, leaves the data file as it was loaded.
 #include <vector>
 
 #include "base/error.h"
@@ -35,34 +36,39 @@ void CSync::CopyToPc() {
   SavePreference();
 
   try {
-    // Every handheld record is read and converted before the desktop list
-    // changes, so a record that does not convert (or an unopened handheld)
-    // leaves the desktop records as they were.
+    // The desktop list is refilled record by record, so that only one copy
+    // of the records is ever in memory. Until the list is complete the data
+    // file on disk still holds the desktop's records as they were loaded:
+    // when a record does not convert, or the handheld fails part-way, the
+    // store is told to leave that file alone, and the desktop keeps every
+    // record it had.
     HXRecordAdapter& adapter = Adapter();
     CDtData& store = PcData();
     adapter.SetReadPosition(0);
-
-    std::vector<colEnregistrement> entries;
-    const int32_t n = 0;  // the first argument of ReadNext never changes here
-    TaggedValue id;
-    int32_t category = 0;
-    int32_t attributes = 0;
-    Bytes data = adapter.ReadNext(n, id, category, attributes);
-    while (!adapter.AtEnd()) {
-      if ((attributes & kNotCopied) == 0) {
-        try {
-          entries.push_back(store.DecodeEntry(id, category, attributes, data));
-        } catch (const ConduitError& e) {
-          RaiseLeftAsItWas(e, "desktop");
+    store.RemoveAllRecords();
+    try {
+      const int32_t n = 0;  // the first argument of ReadNext never changes here
+      TaggedValue id;
+      int32_t category = 0;
+      int32_t attributes = 0;
+      Bytes data = adapter.ReadNext(n, id, category, attributes);
+      while (!adapter.AtEnd()) {
+        if ((attributes & kNotCopied) == 0) {
+          try {
+            store.PutEntry(store.DecodeEntry(id, category, attributes, data));
+          } catch (const ConduitError& e) {
+            RaiseLeftAsItWas(e, "desktop");
+          }
         }
+        ProcessPendingMessages();
+        id.Clear();
+        data = adapter.ReadNext(n, id, category, attributes);
       }
-      ProcessPendingMessages();
-      id.Clear();
-      data = adapter.ReadNext(n, id, category, attributes);
+    } catch (...) {
+      store.LeaveFileAsItIs();
+      throw;
     }
 
-    store.RemoveAllRecords();
-    for (colEnregistrement& entry : entries) store.PutEntry(std::move(entry));
     adapter.RemoveSet(1, 255);
     Log(" - Sync configured to Copy to PC", -1, -1, 0);
   } catch (const std::exception& e) {

@@ -66,6 +66,10 @@ class CDtData {
   colEnregistrement DecodeEntry(const TaggedValue& vRecordId, int32_t lngCategory,
                                 int32_t eAttributes, const Bytes& data);
   void PutEntry(colEnregistrement entry);
+  // The run gives up on the desktop records after changing the list: the
+  // release writes nothing and starts no program, so the data file stays
+  // exactly as it was loaded.
+  void LeaveFileAsItIs() { keepFile_ = true; }
   void RemoveAllDeletedRecords();
   void RemoveAllRecords();
   int32_t RecordCount() const;
@@ -88,7 +92,7 @@ class CDtData {
   std::string dataFile_;
   std::string openFailure_;
   bool fileMissing_ = false;
-  bool keepFile_ = false;  // the file could not be read: never replace it
+  bool keepFile_ = false;  // unreadable, or given up on: never replace it
   bool released_ = false;
 };
 
