@@ -1,8 +1,11 @@
 // Desktop files on Windows: reading them, removing them to the recycle bin or
 // for good through the shell, and replacing them so that a failure never
 // costs the old file.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
+// windows.h maps ReplaceFile onto the system's ReplaceFileA; here it is the
+// conduit's own function of os/files.h.
+#undef ReplaceFile
 
 #include <algorithm>
 #include <string>
@@ -130,8 +133,7 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
-      Raise(err::kFileIo,
-            "Cannot read " + Quoted(path) + ": " + win::ErrorMessage(GetLastError()));
+      Raise(err::kFileIo, "Cannot read " + Quoted(path) + ": " + win::ErrorMessage(GetLastError()));
     }
     if (n == 0) break;
     data.append(buffer, n);
@@ -195,8 +197,8 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
     if (!CopyFileA(path.c_str(), keep.c_str(), TRUE)) {
       const DWORD error = GetLastError();
       DeleteFileA(fresh.c_str());
-      RaiseWrite(err::kPathAccess, path, "the old file could not be kept, so it was left as it was: ",
-                 error);
+      RaiseWrite(err::kPathAccess, path,
+                 "the old file could not be kept, so it was left as it was: ", error);
     }
     ShellDelete(path, false);
     if (Exists(path)) {

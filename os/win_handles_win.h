@@ -53,10 +53,14 @@ inline std::string ErrorMessage(DWORD code) {
       nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text = n != 0 && buffer != nullptr ? std::string(buffer, n) : std::string();
   if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                           text.back() == '.'))
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
     text.pop_back();
-  if (text.empty()) text = "system error " + std::to_string(code);
+  if (text.empty()) {
+    char hex[16];
+    wsprintfA(hex, "0x%08lX", static_cast<unsigned long>(code));
+    text = std::string("error ") + hex;
+  }
   return text;
 }
 
