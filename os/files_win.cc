@@ -1,8 +1,10 @@
 // Desktop files on Windows: reading them, removing them to the recycle bin or
 // for good through the shell, and replacing them so that a failure never
 // costs the old file.
-#include <shellapi.h>
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 // windows.h maps ReplaceFile onto the system's ReplaceFileA; here it is the
 // conduit's own function of os/files.h.
 #undef ReplaceFile
