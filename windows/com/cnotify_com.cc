@@ -6,7 +6,6 @@
 // VT_BYREF|VT_I4 and writes the results back into the caller's variants.
 #include "windows/com/cnotify_com.h"
 
-#include <oaidl.h>
 #include <windows.h>
 
 #include <atomic>

@@ -3,7 +3,6 @@
 // their error information. Every such conversion of the COM server is here.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
 
 #include <exception>

@@ -4,7 +4,6 @@
 // written by hand.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
 
 #include <string>

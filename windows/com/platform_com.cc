@@ -7,7 +7,6 @@
 // then shows.
 #include "windows/com/platform_com.h"
 
-#include <oaidl.h>
 #include <windows.h>
 
 #include <initializer_list>
