@@ -185,6 +185,78 @@ TEST_F(ComServer, AFailureInsideBeginProcessReachesTheCallerWithItsDescription) 
   EXPECT_EQ(FromBstr(text.get()), FromBstr(description.get()));
 }
 
+// A platform object that fails every call as a sync manager's object does:
+// DISP_E_EXCEPTION with its own error number and description.
+class FailingPlatformObject : public IDispatch, public IClassFactory {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch) {
+      *out = static_cast<IDispatch*>(this);
+    } else if (iid == IID_IClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    return S_OK;  // lives as long as the test; no counting needed
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+    return QueryInterface(iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+    *n = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                          DISPID* ids) override {
+    called = Narrow(names[0], wcslen(names[0]));
+    ids[0] = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                   EXCEPINFO* exception, UINT*) override {
+    exception->scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 1234);
+    exception->bstrDescription = ToBstr("The handheld is not connected").Detach();
+    return DISP_E_EXCEPTION;
+  }
+  std::string called;
+};
+
+TEST_F(ComServer, APlatformFailureReachesTheCallerWithThePlatformsNumberAndText) {
+  const CLSID fakeClass = {
+      0xFE6F775A, 0xE87A, 0x4717, {0x80, 0x0C, 0x33, 0x26, 0xCD, 0x38, 0x01, 0x26}};
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "HXDirect.PlatformSystem\\CLSID", &key),
+            ERROR_SUCCESS);
+  const char kFakeClsid[] = "{FE6F775A-E87A-4717-800C-3326CD380126}";
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kFakeClsid),
+                 sizeof kFakeClsid);
+  RegCloseKey(key);
+  FailingPlatformObject platform;
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(fakeClass, static_cast<IClassFactory*>(&platform),
+                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+
+  Variant result;
+  EXCEPINFO exception{};
+  const HRESULT hr = Call(L"BeginProcess", {}, result, exception);
+  Bstr description = Bstr::Adopt(exception.bstrDescription),
+       source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
+  CoRevokeClassObject(cookie);
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.PlatformSystem\\CLSID");
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.PlatformSystem");
+
+  EXPECT_EQ(platform.called, "GetSyncContext");
+  ASSERT_EQ(hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 1234));
+  EXPECT_EQ(FromBstr(description.get()), "The handheld is not connected");
+}
+
 TEST_F(ComServer, ConfigurationFailsHonestlyAndAcceptsScriptStyleArguments) {
   Variant pref, kind;
   V_VT(pref.get()) = VT_I2;
