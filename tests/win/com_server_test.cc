@@ -73,6 +73,31 @@ TEST(ComRegistration, Regsvr32RegistersAndUnregistersLeavingNoKey) {
   for (const std::string& key : kWrittenKeys) EXPECT_FALSE(ClassKeyExists(key)) << key;
 }
 
+TEST(ComRegistration, VersionResourceNamesTheModuleAndItsVersion) {
+  const DWORD size = GetFileVersionInfoSizeA(kDll.c_str(), nullptr);
+  ASSERT_GT(size, 0u);
+  std::vector<char> block(size);
+  ASSERT_TRUE(GetFileVersionInfoA(kDll.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000002u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
+  auto text = [&](const std::string& name) {
+    char* value = nullptr;
+    UINT n = 0;
+    const std::string path = "\\StringFileInfo\\040904B0\\" + name;
+    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &n))
+      return std::string("<missing>");
+    return std::string(value);
+  };
+  EXPECT_EQ(text("FileVersion"), "1.03.0002");
+  EXPECT_EQ(text("ProductVersion"), "1.03.0002");
+  EXPECT_EQ(text("Comments"), "Version ");
+  EXPECT_EQ(text("InternalName"), "SyncBolvarin");
+}
+
 // The server registered for the test, and COM ready on this thread.
 class ComServer : public ::testing::Test {
  protected:
