@@ -10,8 +10,10 @@
 #undef ReplaceFile
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -23,6 +25,7 @@ namespace bolvarin {
 namespace {
 
 long long g_failReplaceAfter = -1;  // FailNextReplaceAfterForTesting
+std::string g_failReplaceOnly;      // ... of this path only, when not empty
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -44,9 +47,11 @@ std::string FullPath(const std::string& path) {
   return std::string(buffer, n);
 }
 
+// The folder part of `path` with its final separator, or the empty text for
+// a bare name (the current folder), so that folder + name is a path.
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
-  if (slash == std::string::npos) return ".";
+  if (slash == std::string::npos) return {};
   return path.substr(0, slash + 1);
 }
 
@@ -176,7 +181,9 @@ void RemoveFile(const std::string& filePath, bool permanent) {
 }
 
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent) {
-  const long long failAfter = std::exchange(g_failReplaceAfter, -1);
+  const long long failAfter = g_failReplaceOnly.empty() || g_failReplaceOnly == path
+                                  ? std::exchange(g_failReplaceAfter, -1)
+                                  : -1;
   if (TrimBlanks(path).empty()) Raise(err::kPathAccess, "Cannot write a file: the path is empty");
   if (IsFolder(path)) Raise(err::kPathAccess, "Cannot write " + Quoted(path) + ": it is a folder");
 
@@ -224,6 +231,96 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
   if (!keep.empty()) DeleteFileA(keep.c_str());
 }
 
-void FailNextReplaceAfterForTesting(long long bytes) { g_failReplaceAfter = bytes; }
+std::string WhyCannotReplace(const std::string& path, bool permanent) {
+  if (TrimBlanks(path).empty()) return "the path is empty";
+  unsigned long long oldSize = 0;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      return Quoted(path) + " is a folder";
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return Quoted(path) + " is a device";
+    oldSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  } else if (const DWORD error = GetLastError();
+             error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+    return win::ErrorMessage(error);
+  }
+
+  const std::string folder = FolderOf(path);
+  if (!IsFolder(folder.empty() ? "." : folder)) {
+    return "the folder " + Quoted(folder) + " does not exist";
+  }
+  // The folder must really take a new file: try one, gone again on closing.
+  const std::string probe = TemporaryName(folder, NameOf(path), "probe");
+  win::Handle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file.valid()) {
+    return "no file can be created in the folder " + Quoted(folder) + ": " +
+           win::ErrorMessage(GetLastError());
+  }
+  file.Reset();
+
+  // The new file is taken to be about as large as the old one; for the
+  // recycle bin the old version's private copy needs as much again.
+  ULARGE_INTEGER free{};
+  if (GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr)) {
+    const unsigned long long need = oldSize * (permanent ? 1 : 2) + 4096;
+    if (free.QuadPart < need) {
+      return "the disk of " + Quoted(folder) + " has room for " + std::to_string(free.QuadPart) +
+             " bytes, about " + std::to_string(need) + " are needed";
+    }
+  }
+  return {};
+}
+
+std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  wsprintfA(stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+            now.wMinute, now.wSecond);
+  const std::string name = NameOf(path) + ".unsaved-" + stamp;
+  std::vector<std::string> folders = {FolderOf(path)};
+  if (const char* appData = std::getenv("LOCALAPPDATA"); appData != nullptr && appData[0] != 0) {
+    folders.push_back(std::string(appData) + "\\syncbolvarin\\unsaved\\");
+  }
+  char temp[MAX_PATH + 1];
+  if (const DWORD n = GetTempPathA(sizeof temp, temp); n > 0 && n < sizeof temp) {
+    folders.push_back(temp);
+  }
+
+  std::string reasons;
+  for (const std::string& folder : folders) {
+    DWORD error = 0;
+    // The data file's own folder is never made: it is missing when that is
+    // what failed.
+    if (folder != folders.front() && !IsFolder(folder)) {
+      // Makes the folder and its missing parents.
+      for (size_t at = folder.find_first_of("\\/", 3); at != std::string::npos;
+           at = folder.find_first_of("\\/", at + 1)) {
+        CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+      }
+      if (!IsFolder(folder)) error = GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
+    }
+    for (int attempt = 1; error == 0 && attempt <= 100; ++attempt) {
+      const std::string copy =
+          folder + (attempt == 1 ? name : name + "-" + std::to_string(attempt));
+      error = WriteNewFile(copy, contents, -1);
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        error = 0;
+        continue;
+      }
+      if (error == 0) return copy;
+    }
+    if (error == 0) error = ERROR_FILE_EXISTS;
+    reasons += (reasons.empty() ? "" : "; ") + Quoted(folder) + ": " + win::ErrorMessage(error);
+  }
+  Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
+                          " could be kept anywhere (" + reasons + ")");
+}
+
+void FailNextReplaceAfterForTesting(long long bytes, const std::string& onlyPath) {
+  g_failReplaceAfter = bytes;
+  g_failReplaceOnly = onlyPath;
+}
 
 }  // namespace bolvarin
