@@ -17,6 +17,12 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
   HANDLE get() const { return h_; }
   bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+  // Gives the handle away without closing it.
+  HANDLE Release() {
+    HANDLE h = h_;
+    h_ = nullptr;
+    return h;
+  }
   // Closes now; false when CloseHandle failed (for files: data may be lost).
   bool Reset() {
     bool ok = true;
