@@ -8,6 +8,13 @@
 
 namespace bolvarin::testing {
 
+#ifdef _WIN32
+// The Windows C runtime has no setenv/unsetenv; an empty value removes a
+// variable there.
+inline int setenv(const char* name, const char* value, int) { return _putenv_s(name, value); }
+inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
+#endif
+
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {

@@ -1,0 +1,44 @@
+' A late-bound client of SyncBolvarin.CNotify, as a script host or a
+' late-bound sync manager calls it. Exits with 0 when every check holds,
+' otherwise with the number of the first check that failed.
+Option Explicit
+On Error Resume Next
+
+Sub Check(ok, number, what)
+  If Not ok Then
+    WScript.Echo "check " & number & " failed: " & what
+    WScript.Quit number
+  End If
+End Sub
+
+Dim notify, value, result, pref, kind
+Set notify = CreateObject("SyncBolvarin.CNotify")
+Check Err.Number = 0, 1, "CreateObject: " & Err.Description
+
+value = notify.GetConduitInfo(0, 0, 0, "")
+Check VarType(value) = vbString And value = "SyncBolvarin", 2, "name"
+value = notify.GetConduitInfo(1, 0, 0, "")
+Check VarType(value) = vbLong And value = 268435456, 3, "flags"
+value = notify.GetConduitInfo(2, 0, 0, "")
+Check VarType(value) = vbLong And value = 0, 4, "zero"
+value = notify.GetConduitInfo(3, 0, 0, "")
+Check VarType(value) = vbDouble And value = 1, 5, "version"
+value = notify.GetConduitInfo(-1, 0, 0, "")
+Check IsEmpty(value) And Err.Number = 0, 6, "other kinds give the empty value"
+
+' Without the sync manager's classes the run cannot start: the failure
+' arrives as an error with its number and description.
+result = notify.BeginProcess()
+Check Err.Number = 429, 7, "BeginProcess error number " & Err.Number
+Check InStr(Err.Description, "HXDirect.PlatformSystem") > 0, 8, Err.Description
+Err.Clear
+
+' In/out integers from script variables are accepted (no type mismatch);
+' the configuration form itself is not available in this build.
+pref = 0 : kind = 0
+notify.ConfigureConduit "C:\data", "", pref, kind
+Check Err.Number = &H80004001, 9, "ConfigureConduit " & Hex(Err.Number) & " " & Err.Description
+Check InStr(Err.Description, "configuration form") > 0, 10, Err.Description
+Err.Clear
+
+WScript.Quit 0

@@ -1,0 +1,273 @@
+// The COM class CNotify that the sync manager creates: a dual interface whose
+// IDispatch side is served from the embedded type library.
+//
+// Script hosts pass the in/out integers as VT_BYREF|VT_VARIANT, which the
+// type library's long* parameters refuse; Invoke hands such arguments over as
+// VT_BYREF|VT_I4 and writes the results back into the caller's variants.
+#include "windows/com/cnotify_com.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "base/host_events.h"
+#include "conduit/cnotify.h"
+#include "windows/com/com_glue.h"
+#include "windows/com/com_raii.h"
+#include "windows/com/module.h"
+#include "windows/com/platform_com.h"
+#include "windows/com/syncbolvarin_idl.h"
+
+namespace bolvarin::com {
+
+namespace {
+
+constexpr char kNoConfigurationForm[] =
+    "The configuration form is not available in this build of SyncBolvarin: the conduit's "
+    "settings cannot be changed from the sync manager";
+
+// Lets the thread's window messages through: what "process pending window
+// messages" means inside the sync manager.
+void PumpMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Not ours to act on: leave it for the host's own message loop.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// Installs the message pump as the host's yield for the life of a call.
+class ScopedPump {
+ public:
+  ScopedPump() : previous_(SetPendingMessagesHandler(PumpMessages)) {}
+  ~ScopedPump() { SetPendingMessagesHandler(std::move(previous_)); }
+  ScopedPump(const ScopedPump&) = delete;
+  ScopedPump& operator=(const ScopedPump&) = delete;
+
+ private:
+  std::function<void()> previous_;
+};
+
+// A function's description from a type info, released when it goes.
+class FuncDescOf {
+ public:
+  FuncDescOf(ITypeInfo* info, UINT index) : info_(info) {
+    if (FAILED(info_->GetFuncDesc(index, &desc_))) desc_ = nullptr;
+  }
+  ~FuncDescOf() {
+    if (desc_ != nullptr) info_->ReleaseFuncDesc(desc_);
+  }
+  FuncDescOf(const FuncDescOf&) = delete;
+  FuncDescOf& operator=(const FuncDescOf&) = delete;
+  const FUNCDESC* get() const { return desc_; }
+
+ private:
+  ITypeInfo* info_;
+  FUNCDESC* desc_ = nullptr;
+};
+
+class TypeAttrOf {
+ public:
+  explicit TypeAttrOf(ITypeInfo* info) : info_(info) {
+    if (FAILED(info_->GetTypeAttr(&attr_))) attr_ = nullptr;
+  }
+  ~TypeAttrOf() {
+    if (attr_ != nullptr) info_->ReleaseTypeAttr(attr_);
+  }
+  TypeAttrOf(const TypeAttrOf&) = delete;
+  TypeAttrOf& operator=(const TypeAttrOf&) = delete;
+  const TYPEATTR* get() const { return attr_; }
+
+ private:
+  ITypeInfo* info_;
+  TYPEATTR* attr_ = nullptr;
+};
+
+bool IsInOutLong(const ELEMDESC& e) {
+  return (e.paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0 &&
+         (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) == 0 && e.tdesc.vt == VT_PTR &&
+         e.tdesc.lptdesc != nullptr && e.tdesc.lptdesc->vt == VT_I4;
+}
+
+// Gives DispInvoke a VT_BYREF|VT_I4 for every in/out integer that the caller
+// passed another way (by value, or as VT_BYREF|VT_VARIANT), and copies the
+// results back into the caller's variants afterwards.
+class InOutIntegers {
+ public:
+  // Returns S_OK, or DISP_E_TYPEMISMATCH with `badArg` set.
+  HRESULT Prepare(ITypeInfo* info, DISPID id, const DISPPARAMS* params, UINT* badArg) {
+    if (params == nullptr || params->cNamedArgs != 0 || params->cArgs == 0) return S_OK;
+    TypeAttrOf attr(info);
+    if (attr.get() == nullptr) return S_OK;
+    for (UINT f = 0; f < attr.get()->cFuncs; ++f) {
+      FuncDescOf desc(info, f);
+      if (desc.get() == nullptr || desc.get()->memid != id) continue;
+      const UINT count = std::min<UINT>(params->cArgs, desc.get()->cParams);
+      args_.assign(params->rgvarg, params->rgvarg + params->cArgs);
+      values_.assign(params->cArgs, 0);
+      for (UINT p = 0; p < count; ++p) {
+        if (!IsInOutLong(desc.get()->lprgelemdescParam[p])) continue;
+        const UINT k = params->cArgs - 1 - p;  // arguments come last first
+        VARIANT& arg = args_[k];
+        if (V_VT(&arg) == (VT_BYREF | VT_I4)) continue;
+        VARIANT* source = V_VT(&arg) == (VT_BYREF | VT_VARIANT) ? V_VARIANTREF(&arg) : &arg;
+        Variant number;
+        if (FAILED(VariantChangeType(number.get(), source, 0, VT_I4))) {
+          if (badArg != nullptr) *badArg = k;
+          return DISP_E_TYPEMISMATCH;
+        }
+        values_[k] = V_I4(number.get());
+        if (V_VT(&arg) == (VT_BYREF | VT_VARIANT)) writeBack_.push_back({V_VARIANTREF(&arg), k});
+        V_VT(&arg) = VT_BYREF | VT_I4;
+        V_I4REF(&arg) = &values_[k];
+      }
+      adapted_ = *params;
+      adapted_.rgvarg = args_.data();
+      return S_OK;
+    }
+    return S_OK;
+  }
+  DISPPARAMS* Params(DISPPARAMS* original) { return args_.empty() ? original : &adapted_; }
+  void WriteBack() {
+    for (const auto& [target, k] : writeBack_) {
+      VariantClear(target);
+      V_VT(target) = VT_I4;
+      V_I4(target) = values_[k];
+    }
+  }
+
+ private:
+  std::vector<VARIANT> args_;  // shallow copies: the caller owns what they hold
+  std::vector<LONG> values_;
+  std::vector<std::pair<VARIANT*, UINT>> writeBack_;
+  DISPPARAMS adapted_{};
+};
+
+class NotifyObject : public IHXClientNotify, public ISupportErrorInfo {
+ public:
+  NotifyObject() { ObjectCreated(); }
+  virtual ~NotifyObject() { ObjectDestroyed(); }
+
+  HRESULT Init() {
+    ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(Widen(ModulePath()).c_str(), REGKIND_NONE, library.Out());
+    if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID_IHXClientNotify, typeInfo_.Out());
+    return hr;
+  }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IHXClientNotify) {
+      *out = static_cast<IHXClientNotify*>(this);
+    } else if (iid == IID_ISupportErrorInfo) {
+      *out = static_cast<ISupportErrorInfo*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // ISupportErrorInfo
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == IID_IHXClientNotify ? S_OK : S_FALSE;
+  }
+
+  // IDispatch, from the type library
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    *out = ComPtr<ITypeInfo>::Share(typeInfo_.get()).Detach();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* badArg) override {
+    if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    InOutIntegers inOut;
+    HRESULT hr = inOut.Prepare(typeInfo_.get(), id, params, badArg);
+    if (FAILED(hr)) return hr;
+    hr = DispInvoke(static_cast<IHXClientNotify*>(this), typeInfo_.get(), id, flags,
+                    inOut.Params(params), result, exception, badArg);
+    if (SUCCEEDED(hr)) inOut.WriteBack();
+    return hr;
+  }
+
+  // IHXClientNotify
+  HRESULT STDMETHODCALLTYPE BeginProcess(VARIANT_BOOL* result) override {
+    if (result == nullptr) return E_POINTER;
+    try {
+      ScopedPump pump;
+      *result = notify_.BeginProcess() ? VARIANT_TRUE : VARIANT_FALSE;
+      return S_OK;
+    } catch (...) {
+      return ReportCurrentException(IID_IHXClientNotify);
+    }
+  }
+
+  HRESULT STDMETHODCALLTYPE ConfigureConduit(BSTR, BSTR, LONG*, LONG*) override {
+    return ReportError(E_NOTIMPL, kNoConfigurationForm, IID_IHXClientNotify);
+  }
+
+  HRESULT STDMETHODCALLTYPE GetConduitInfo(LONG infoType, LONG dwCreatorId, LONG dwUserId,
+                                           BSTR bstrUserName, VARIANT* result) override {
+    if (result == nullptr) return E_POINTER;
+    try {
+      Variant value = ToVariant(
+          notify_.GetConduitInfo(infoType, dwCreatorId, dwUserId, FromBstr(bstrUserName)));
+      VariantInit(result);
+      value.MoveTo(result);
+      return S_OK;
+    } catch (...) {
+      return ReportCurrentException(IID_IHXClientNotify);
+    }
+  }
+
+  HRESULT STDMETHODCALLTYPE CfgConduit(LONG, LONG, BSTR, BSTR, LONG*, LONG*, LONG*,
+                                       LONG*) override {
+    return ReportError(E_NOTIMPL, kNoConfigurationForm, IID_IHXClientNotify);
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+  ComPtr<ITypeInfo> typeInfo_;
+  ComPlatform platform_;
+  CNotify notify_{platform_};
+};
+
+}  // namespace
+
+HRESULT CreateNotifyObject(REFIID iid, void** out) {
+  ComPtr<NotifyObject> object = ComPtr<NotifyObject>::Adopt(new (std::nothrow) NotifyObject());
+  if (!object) return E_OUTOFMEMORY;
+  const HRESULT hr = object->Init();
+  return FAILED(hr) ? hr : object->QueryInterface(iid, out);
+}
+
+}  // namespace bolvarin::com

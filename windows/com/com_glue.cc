@@ -1,0 +1,171 @@
+#include "windows/com/com_glue.h"
+
+#include <new>
+
+#include "base/error.h"
+
+namespace bolvarin::com {
+
+std::wstring Widen(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+  if (text == nullptr || length == 0) return {};
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi.data(), n, nullptr, nullptr);
+  return ansi;
+}
+
+std::string FromBstr(BSTR text) { return Narrow(text, text == nullptr ? 0 : SysStringLen(text)); }
+
+Bstr ToBstr(const std::string& ansi) {
+  Bstr b(Widen(ansi));
+  if (b.get() == nullptr) throw std::bad_alloc();
+  return b;
+}
+
+Variant ToVariant(const TaggedValue& value) {
+  Variant v;
+  VARIANT* out = v.get();
+  switch (value.kind()) {
+    case TaggedValue::Kind::kEmpty:
+      break;
+    case TaggedValue::Kind::kInt32:
+      V_VT(out) = VT_I4;
+      V_I4(out) = value.AsInt32();
+      break;
+    case TaggedValue::Kind::kDouble:
+      V_VT(out) = VT_R8;
+      V_R8(out) = value.AsDouble();
+      break;
+    case TaggedValue::Kind::kText:
+      V_BSTR(out) = ToBstr(value.AsText()).Detach();
+      V_VT(out) = VT_BSTR;
+      break;
+    case TaggedValue::Kind::kBool:
+      V_VT(out) = VT_BOOL;
+      V_BOOL(out) = value.AsBool() ? VARIANT_TRUE : VARIANT_FALSE;
+      break;
+    case TaggedValue::Kind::kBytes: {
+      const Bytes& bytes = value.AsBytes();
+      SafeArray array(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
+      if (array.get() == nullptr) throw std::bad_alloc();
+      if (!bytes.empty()) {
+        SafeArrayData data(array.get());
+        if (data.get() == nullptr) throw std::bad_alloc();
+        std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(data.get()));
+      }
+      V_VT(out) = VT_ARRAY | VT_UI1;
+      V_ARRAY(out) = array.Detach();
+      break;
+    }
+  }
+  return v;
+}
+
+namespace {
+
+Bytes BytesOf(SAFEARRAY* array) {
+  if (array == nullptr) return {};
+  if (SafeArrayGetDim(array) != 1)
+    Raise(err::kTypeMismatch, "A byte array with more than one dimension cannot be read");
+  LONG low = 0, high = -1;
+  SafeArrayGetLBound(array, 1, &low);
+  SafeArrayGetUBound(array, 1, &high);
+  if (high < low) return {};
+  SafeArrayData data(array);
+  if (data.get() == nullptr) Raise(err::kTypeMismatch, "A byte array could not be read");
+  const auto* first = static_cast<const uint8_t*>(data.get());
+  return Bytes(first, first + (high - low + 1));
+}
+
+}  // namespace
+
+TaggedValue FromVariant(const VARIANT& value) {
+  const VARIANT* v = &value;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+  const VARTYPE type = V_VT(v);
+  switch (type) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return TaggedValue();
+    case VT_I4:
+      return TaggedValue::Int32(V_I4(v));
+    case VT_I4 | VT_BYREF:
+      return TaggedValue::Int32(*V_I4REF(v));
+    case VT_R8:
+      return TaggedValue::Double(V_R8(v));
+    case VT_R8 | VT_BYREF:
+      return TaggedValue::Double(*V_R8REF(v));
+    case VT_BSTR:
+      return TaggedValue::Text(FromBstr(V_BSTR(v)));
+    case VT_BSTR | VT_BYREF:
+      return TaggedValue::Text(FromBstr(*V_BSTRREF(v)));
+    case VT_BOOL:
+      return TaggedValue::Bool(V_BOOL(v) != VARIANT_FALSE);
+    case VT_ARRAY | VT_UI1:
+      return TaggedValue::FromBytes(BytesOf(V_ARRAY(v)));
+    case VT_ARRAY | VT_UI1 | VT_BYREF:
+      return TaggedValue::FromBytes(BytesOf(*V_ARRAYREF(v)));
+    default:
+      break;
+  }
+  // Other numbers (16-bit, unsigned, currency...) become 32-bit integers
+  // when they fit.
+  Variant converted;
+  if (SUCCEEDED(VariantChangeType(converted.get(), const_cast<VARIANT*>(v), 0, VT_I4))) {
+    return TaggedValue::Int32(V_I4(converted.get()));
+  }
+  Raise(err::kTypeMismatch,
+        "A platform value of variant type " + std::to_string(type) + " cannot be used here");
+}
+
+HRESULT HresultOfNumber(int32_t number) {
+  if (number > 0 && number <= 0xFFFF) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
+  if (number < 0) return static_cast<HRESULT>(number);  // already an HRESULT
+  return E_FAIL;
+}
+
+int32_t NumberOfHresult(HRESULT hr) {
+  if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) return HRESULT_CODE(hr);
+  return static_cast<int32_t>(hr);
+}
+
+HRESULT ReportError(HRESULT hr, const std::string& description, REFIID iid) {
+  ComPtr<ICreateErrorInfo> create;
+  if (SUCCEEDED(CreateErrorInfo(create.Out()))) {
+    create->SetGUID(iid);
+    create->SetSource(const_cast<LPOLESTR>(L"SyncBolvarin"));
+    Bstr text(Widen(description));
+    create->SetDescription(text.get());
+    ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.Out())))) {
+      SetErrorInfo(0, info.get());
+    }
+  }
+  return hr;
+}
+
+HRESULT ReportCurrentException(REFIID iid) {
+  try {
+    throw;
+  } catch (const ConduitError& e) {
+    return ReportError(HresultOfNumber(e.number()), e.description(), iid);
+  } catch (const std::bad_alloc&) {
+    return ReportError(E_OUTOFMEMORY, "Out of memory", iid);
+  } catch (const std::exception& e) {
+    return ReportError(E_FAIL, ErrorText(e), iid);
+  } catch (...) {
+    return ReportError(E_UNEXPECTED, "An unexpected failure ended the operation", iid);
+  }
+}
+
+}  // namespace bolvarin::com

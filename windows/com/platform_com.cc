@@ -1,0 +1,401 @@
+// Late binding to the sync manager's objects.
+//
+// Arguments travel as VARIANTs made by com_glue; arguments the platform
+// writes back are passed as VT_BYREF|VT_VARIANT, so the platform may answer
+// with whatever type it likes. A failing call becomes a ConduitError with the
+// platform's own number and description, which is what the run's log line
+// then shows.
+#include "windows/com/platform_com.h"
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+#include "conduit/conduit_info.h"
+#include "os/win_handles_win.h"
+#include "windows/com/com_glue.h"
+#include "windows/com/com_raii.h"
+
+namespace bolvarin::com {
+
+namespace {
+
+// The platform's classes and their ProgIDs: the one place to change them.
+// The record adapter is not created here but named to the platform when a
+// database is opened (kRecordAdapterProgId).
+struct PlatformClass {
+  const char* name;
+  const char* progId;
+};
+constexpr PlatformClass kPlatformClasses[] = {
+    {"PlatformSystem", "HXDirect.PlatformSystem"},
+    {"ConduitServices", "HXDirect.ConduitServices"},
+    {"PlatformUtility", "HXDirect.PlatformUtility"},
+    {"HXRecordAdapter", kRecordAdapterProgId},
+};
+
+constexpr int32_t kCannotCreateObject = 429;  // the class is not registered or fails to start
+
+// One argument of a late-bound call: a value, or a by-reference slot that the
+// platform may write into.
+class Arg {
+ public:
+  Arg(const TaggedValue& value) : value_(ToVariant(value)) {}       // NOLINT: implicit by design
+  Arg(int32_t value) : Arg(TaggedValue::Int32(value)) {}            // NOLINT
+  Arg(const std::string& value) : Arg(TaggedValue::Text(value)) {}  // NOLINT
+  Arg(const char* value) : Arg(TaggedValue::Text(value)) {}         // NOLINT
+  Arg(bool value) : Arg(TaggedValue::Bool(value)) {}                // NOLINT
+  static Arg Ref(Variant& slot) {
+    Arg a;
+    a.ref_ = &slot;
+    return a;
+  }
+  // The VARIANTARG handed to Invoke (borrowed: the Arg keeps ownership).
+  VARIANT Raw() {
+    if (ref_ == nullptr) return *value_.get();
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&v) = ref_->get();
+    return v;
+  }
+
+ private:
+  Arg() = default;
+  Variant value_;
+  Variant* ref_ = nullptr;
+};
+
+// An IDispatch of the platform and the name it goes by in error texts.
+class Object {
+ public:
+  Object(ComPtr<IDispatch> dispatch, std::string name)
+      : dispatch_(std::move(dispatch)), name_(std::move(name)) {}
+
+  // Calls a method or reads a property.
+  Variant Call(const char* member, std::initializer_list<Arg*> args = {}) {
+    return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
+  }
+  // Writes a property; the last argument is the value.
+  void Put(const char* member, std::initializer_list<Arg*> args) {
+    Invoke(member, DISPATCH_PROPERTYPUT, args);
+  }
+  TaggedValue Value(const char* member, std::initializer_list<Arg*> args = {}) {
+    Variant v = Call(member, args);
+    return FromVariant(*v.get());
+  }
+  // The object a call returns; raises when it returns none.
+  ComPtr<IDispatch> ObjectOf(const char* member, std::initializer_list<Arg*> args = {}) {
+    Variant v = Call(member, args);
+    ComPtr<IDispatch> result;
+    IUnknown* unknown = nullptr;
+    if (v.type() == VT_DISPATCH || v.type() == VT_UNKNOWN) unknown = V_UNKNOWN(v.get());
+    if (unknown != nullptr) {
+      unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
+    }
+    if (!result) {
+      Raise(err::kObjectRequired, "The platform's " + name_ + "." + member + " returned no object");
+    }
+    return result;
+  }
+
+ private:
+  Variant Invoke(const char* member, WORD flags, std::initializer_list<Arg*> args) {
+    std::wstring wideName = Widen(member);
+    LPOLESTR names[] = {wideName.data()};
+    DISPID id = 0;
+    HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+      Raise(NumberOfHresult(hr), "The platform's " + name_ + " has no member " + member + ": " +
+                                     win::ErrorMessage(static_cast<DWORD>(hr)));
+    }
+    // Invoke takes the arguments last first.
+    std::vector<VARIANT> raw;
+    for (auto it = std::rbegin(args); it != std::rend(args); ++it) raw.push_back((*it)->Raw());
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS params{raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+      params.rgdispidNamedArgs = &putId;
+      params.cNamedArgs = 1;
+    }
+    Variant result;
+    EXCEPINFO info{};
+    UINT badArg = 0;
+    hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                           flags == DISPATCH_PROPERTYPUT ? nullptr : result.Out(), &info, &badArg);
+    if (hr == DISP_E_EXCEPTION) {
+      if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
+      Bstr source = Bstr::Adopt(info.bstrSource), text = Bstr::Adopt(info.bstrDescription),
+           help = Bstr::Adopt(info.bstrHelpFile);
+      const HRESULT code = info.scode != 0 ? info.scode : HresultOfNumber(info.wCode);
+      std::string description = FromBstr(text.get());
+      if (description.empty()) {
+        description = "The platform's " + name_ + "." + member +
+                      " failed: " + win::ErrorMessage(static_cast<DWORD>(code));
+      }
+      Raise(NumberOfHresult(code), description);
+    }
+    if (FAILED(hr)) {
+      Raise(NumberOfHresult(hr), "The platform's " + name_ + "." + member +
+                                     " failed: " + win::ErrorMessage(static_cast<DWORD>(hr)));
+    }
+    return result;
+  }
+
+  ComPtr<IDispatch> dispatch_;
+  std::string name_;
+};
+
+// Creates the platform object `name` of the table from its ProgID.
+ComPtr<IDispatch> Create(std::string_view name) {
+  const PlatformClass* found = nullptr;
+  for (const PlatformClass& c : kPlatformClasses) {
+    if (name == c.name) found = &c;
+  }
+  if (found == nullptr)
+    Raise(err::kInvalidArgument, "No platform class is named " + std::string(name));
+  const PlatformClass& cls = *found;
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(Widen(cls.progId).c_str(), &clsid);
+  ComPtr<IDispatch> object;
+  if (SUCCEEDED(hr)) {
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(object.Out()));
+  }
+  if (FAILED(hr)) {
+    const std::string reason = hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG
+                                   ? "the class is not registered on this machine"
+                                   : win::ErrorMessage(static_cast<DWORD>(hr));
+    Raise(kCannotCreateObject, std::string("Cannot create the platform's ") + cls.name + " (\"" +
+                                   cls.progId + "\"): " + reason);
+  }
+  return object;
+}
+
+std::vector<std::string> TextsOf(const VARIANT& value) {
+  const VARIANT* v = &value;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+  if ((V_VT(v) & VT_ARRAY) == 0) {
+    // A single name, or none.
+    TaggedValue one = FromVariant(*v);
+    if (one.IsEmpty()) return {};
+    return {one.AsText()};
+  }
+  SAFEARRAY* array = (V_VT(v) & VT_BYREF) != 0 ? *V_ARRAYREF(v) : V_ARRAY(v);
+  std::vector<std::string> texts;
+  if (array == nullptr || SafeArrayGetDim(array) != 1) return texts;
+  LONG low = 0, high = -1;
+  SafeArrayGetLBound(array, 1, &low);
+  SafeArrayGetUBound(array, 1, &high);
+  const VARTYPE element = V_VT(v) & VT_TYPEMASK;
+  for (LONG i = low; i <= high; ++i) {
+    Variant item;
+    if (element == VT_VARIANT) {
+      SafeArrayGetElement(array, &i, item.Out());
+    } else if (element == VT_BSTR) {
+      BSTR text = nullptr;
+      SafeArrayGetElement(array, &i, &text);
+      V_VT(item.get()) = VT_BSTR;
+      V_BSTR(item.get()) = text;
+    } else {
+      Raise(err::kTypeMismatch, "The platform's list of database names is not a list of texts");
+    }
+    texts.push_back(FromVariant(*item.get()).AsText());
+  }
+  return texts;
+}
+
+class DispSyncContext : public SyncContext {
+ public:
+  explicit DispSyncContext(ComPtr<IDispatch> d) : o_(std::move(d), "SyncContext") {}
+  int32_t SyncTypeCode() override { return o_.Value("SyncTypeCode").AsInt32(); }
+  std::string DesktopPath() override { return o_.Value("DesktopPath").AsText(); }
+  std::string DesktopFileName() override { return o_.Value("DesktopFileName").AsText(); }
+  int16_t DatabaseCount() override {
+    return static_cast<int16_t>(o_.Value("DatabaseCount").AsInt32());
+  }
+  std::vector<std::string> DatabaseNames() override {
+    Variant v = o_.Call("DatabaseNames");
+    return TextsOf(*v.get());
+  }
+  int32_t CreatorCode() override { return o_.Value("CreatorCode").AsInt32(); }
+  int32_t TypeCode() override { return o_.Value("TypeCode").AsInt32(); }
+
+ private:
+  Object o_;
+};
+
+class DispCategories : public HandheldCategories {
+ public:
+  explicit DispCategories(ComPtr<IDispatch> d) : o_(std::move(d), "HandheldCategories") {}
+  void Commit() override { o_.Call("Commit"); }
+  void ResetDirtyFlags() override { o_.Call("ResetDirtyFlags"); }
+  std::string Name(int32_t index) override {
+    Arg i(index);
+    return o_.Value("Name", {&i}).AsText();
+  }
+  void SetName(int32_t index, const std::string& name) override {
+    Arg i(index), v(name);
+    o_.Put("Name", {&i, &v});
+  }
+  int32_t ID(int32_t index) override {
+    Arg i(index);
+    return o_.Value("ID", {&i}).AsInt32();
+  }
+  void SetID(int32_t index, uint8_t id) override {
+    Arg i(index), v(static_cast<int32_t>(id));
+    o_.Put("ID", {&i, &v});
+  }
+  bool Dirty(int32_t index) override {
+    Arg i(index);
+    TaggedValue v = o_.Value("Dirty", {&i});
+    return v.kind() == TaggedValue::Kind::kBool ? v.AsBool() : v.AsInt32() != 0;
+  }
+  void SetDirty(int32_t index, bool dirty) override {
+    Arg i(index), v(dirty);
+    o_.Put("Dirty", {&i, &v});
+  }
+  void SetLastIndex(int32_t index) override {
+    Arg v(index);
+    o_.Put("LastIndex", {&v});
+  }
+
+ private:
+  Object o_;
+};
+
+bool IsTrue(const TaggedValue& v) {
+  return v.kind() == TaggedValue::Kind::kBool ? v.AsBool() : v.AsInt32() != 0;
+}
+
+class DispRecordAdapter : public HXRecordAdapter {
+ public:
+  explicit DispRecordAdapter(ComPtr<IDispatch> d) : o_(std::move(d), "HXRecordAdapter") {}
+  void SetReadPosition(int32_t position) override {
+    Arg v(position);
+    o_.Put("ReadPosition", {&v});
+  }
+  Bytes ReadNext(int32_t n, TaggedValue& vRecordId, int32_t& nCategory,
+                 int32_t& eAttributes) override {
+    Variant id, category, attributes;
+    Arg count(n), a = Arg::Ref(id), b = Arg::Ref(category), c = Arg::Ref(attributes);
+    TaggedValue data = o_.Value("ReadNext", {&count, &a, &b, &c});
+    vRecordId = FromVariant(*id.get());
+    nCategory = FromVariant(*category.get()).AsInt32();
+    eAttributes = FromVariant(*attributes.get()).AsInt32();
+    if (data.IsEmpty()) return {};
+    return data.AsBytes();
+  }
+  bool AtEnd() override { return IsTrue(o_.Value("AtEnd")); }
+  void WriteRecord(TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
+                   const Bytes& pData) override {
+    Variant id = ToVariant(vRecordId);
+    Arg a = Arg::Ref(id), b(lngCategory), c(eAttributes), d(TaggedValue::FromBytes(pData));
+    o_.Call("WriteRecord", {&a, &b, &c, &d});
+    vRecordId = FromVariant(*id.get());
+  }
+  void RemoveRecord(const TaggedValue& vRecordId) override {
+    Arg a(vRecordId);
+    o_.Call("RemoveRecord", {&a});
+  }
+  void RemoveSet(int32_t selector, int32_t mask) override {
+    Arg a(selector), b(mask);
+    o_.Call("RemoveSet", {&a, &b});
+  }
+  std::shared_ptr<HandheldCategories> Categories() override {
+    return std::make_shared<DispCategories>(o_.ObjectOf("Categories"));
+  }
+
+ private:
+  Object o_;
+};
+
+class DispConduitServices : public ConduitServices {
+ public:
+  explicit DispConduitServices(ComPtr<IDispatch> d) : o_(std::move(d), "ConduitServices") {}
+  void AddLogEntry(const std::string& text, int32_t a, int32_t b, int32_t c) override {
+    Arg t(text), x(a), y(b), z(c);
+    o_.Call("AddLogEntry", {&t, &x, &y, &z});
+  }
+  std::shared_ptr<HXRecordAdapter> OpenDatabase(const std::string& name, const std::string& progId,
+                                                int32_t mode) override {
+    Arg a(name), b(progId), c(mode);
+    return std::make_shared<DispRecordAdapter>(o_.ObjectOf("OpenDatabase", {&a, &b, &c}));
+  }
+  std::shared_ptr<HXRecordAdapter> CreateDatabase(const std::string& name,
+                                                  const std::string& progId,
+                                                  const TaggedValue& creator,
+                                                  const TaggedValue& type, int32_t mode, int32_t a,
+                                                  int32_t b, int32_t c) override {
+    Arg n(name), p(progId), cr(creator), t(type), m(mode), x(a), y(b), z(c);
+    return std::make_shared<DispRecordAdapter>(
+        o_.ObjectOf("CreateDatabase", {&n, &p, &cr, &t, &m, &x, &y, &z}));
+  }
+
+ private:
+  Object o_;
+};
+
+class DispPlatformUtility : public PlatformUtility {
+ public:
+  explicit DispPlatformUtility(ComPtr<IDispatch> d) : o_(std::move(d), "PlatformUtility") {}
+  std::string CodeToText(int32_t code, int32_t flag) override {
+    Arg a(code), b(flag);
+    return o_.Value("CodeToText", {&a, &b}).AsText();
+  }
+  std::string RecordIdToText(const TaggedValue& vRecordId) override {
+    Arg a(vRecordId);
+    return o_.Value("RecordIdToText", {&a}).AsText();
+  }
+  TaggedValue TextToRecordId(const std::string& text) override {
+    Arg a(text);
+    return o_.Value("TextToRecordId", {&a});
+  }
+
+ private:
+  Object o_;
+};
+
+class DispPlatformSystem : public PlatformSystem {
+ public:
+  explicit DispPlatformSystem(ComPtr<IDispatch> d) : o_(std::move(d), "PlatformSystem") {}
+  std::shared_ptr<SyncContext> GetSyncContext() override {
+    return std::make_shared<DispSyncContext>(o_.ObjectOf("GetSyncContext"));
+  }
+  void ReadPreference(const TaggedValue& creator, int32_t number, bool flag, int32_t& version,
+                      TaggedValue& data) override {
+    Variant v, d;
+    Arg a(creator), b(number), c(flag), e = Arg::Ref(v), f = Arg::Ref(d);
+    o_.Call("ReadPreference", {&a, &b, &c, &e, &f});
+    version = FromVariant(*v.get()).AsInt32();
+    data = FromVariant(*d.get());
+  }
+  void WritePreference(const TaggedValue& creator, int32_t number, bool flag, int32_t version,
+                       const TaggedValue& data) override {
+    Arg a(creator), b(number), c(flag), e(version), f(data);
+    o_.Call("WritePreference", {&a, &b, &c, &e, &f});
+  }
+
+ private:
+  Object o_;
+};
+
+}  // namespace
+
+std::shared_ptr<PlatformSystem> ComPlatform::NewPlatformSystem() {
+  return std::make_shared<DispPlatformSystem>(Create("PlatformSystem"));
+}
+
+std::shared_ptr<ConduitServices> ComPlatform::NewConduitServices() {
+  return std::make_shared<DispConduitServices>(Create("ConduitServices"));
+}
+
+std::shared_ptr<PlatformUtility> ComPlatform::NewPlatformUtility() {
+  return std::make_shared<DispPlatformUtility>(Create("PlatformUtility"));
+}
+
+}  // namespace bolvarin::com
