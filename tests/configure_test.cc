@@ -479,12 +479,14 @@ TEST_F(ConfigureCommand, PlaysTheFormFromStandardInput) {
   EXPECT_EQ(Get("langue"), "0");
 
   r = Run({"--entry", "cfg", "--type", "1"},
-          "language English\naction hh2pc\r\npresync  my prog \ndelete yes\nok\n");
+          "language English\naction hh2pc\r\npresync  my prog \ndelete yes\nbrowse postsync\n" +
+              settingsFile_ + "\nok\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "nSyncNew=2 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n");
   EXPECT_NE(r.err.find("(*) Handheld overwrites desktop"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("[x] Delete older files"), std::string::npos) << r.err;
   EXPECT_EQ(Get("presync"), " my prog ");
+  EXPECT_EQ(Get("postsync"), settingsFile_);  // picked: an existing file
   EXPECT_EQ(Get("definitif"), "OUI");
   EXPECT_EQ(Get("langue"), "100");
 
