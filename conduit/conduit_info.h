@@ -9,6 +9,8 @@ inline constexpr char kExeName[] = "SyncBolvarin";
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 3;
 inline constexpr int kVersionRevision = 2;
+// The comment of the version record; the configuration window's title shows it.
+inline constexpr char kVersionComment[] = "Version ";
 
 inline constexpr char kLedgerDatabase[] = "MaBolvarin Data";
 inline constexpr char kLedgerCreator[] = "Bolv";

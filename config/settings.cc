@@ -1,6 +1,7 @@
 // Reading and writing the conduit's settings through whichever backend is
-// active. Both operations never fail: a store that cannot be read gives the
-// empty text, which every reader takes as "not set".
+// active. Neither operation raises: a store that cannot be read gives the
+// empty text, which every reader takes as "not set", and a refused write
+// returns false.
 #include "config/settings.h"
 
 #include <exception>
@@ -30,20 +31,17 @@ std::string GetRegValue(const std::string& keyPath, const std::string& valueName
   }
 }
 
-void SetRegValue(const std::string& keyPath, const std::string& valueName,
+bool SetRegValue(const std::string& keyPath, const std::string& valueName,
                  const std::string& text) {
   try {
     SettingsBackend& store = ActiveSettings();
     store.CreateKey(keyPath);
     // A cleared setting is deleted, never stored blank; a non-blank text is
     // stored exactly as given, spaces around it included.
-    if (TrimBlanks(text).empty()) {
-      store.Delete(keyPath, valueName);
-    } else {
-      store.Set(keyPath, valueName, text);
-    }
+    if (TrimBlanks(text).empty()) return store.Delete(keyPath, valueName);
+    return store.Set(keyPath, valueName, text);
   } catch (const std::exception&) {
-    // A write that fails is lost, as a registry write would be.
+    return false;  // lost, as a registry write would be; the caller is told
   }
 }
 

@@ -16,8 +16,10 @@ inline constexpr char kSettingsKey[] = "SoftWare\\SyncMabolvarin";
 // The stored text, or the empty text when the value is missing or the store
 // cannot be read. Never fails.
 std::string GetRegValue(const std::string& keyPath, const std::string& valueName);
-// Stores `text` as given, or deletes the value when `text` is blank. Never fails.
-void SetRegValue(const std::string& keyPath, const std::string& valueName, const std::string& text);
+// Stores `text` as given, or deletes the value when `text` is blank. Never
+// raises; returns false when the store refused the change (which is then
+// lost), so that a caller acting for the user can tell the user.
+bool SetRegValue(const std::string& keyPath, const std::string& valueName, const std::string& text);
 
 // What a settings backend provides; one implementation per build.
 class SettingsBackend {

@@ -34,6 +34,8 @@ void AddSettingsCommand(CLI::App& app);  // host/cmd_settings.cc
 void AddHandheldCommand(CLI::App& app);  // host/cmd_handheld.cc
 void AddCodecCommand(CLI::App& app);     // host/cmd_codec.cc
 
+void AddConfigureCommand(CLI::App& app);  // host/cmd_configure.cc
+
 // Points the settings store at `path` when it is not empty (the --settings
 // option); otherwise the default settings file is used.
 void UseSettingsFile(const std::string& path);

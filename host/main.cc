@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
   bolvarin::host::AddSettingsCommand(app);
   bolvarin::host::AddHandheldCommand(app);
   bolvarin::host::AddCodecCommand(app);
+  bolvarin::host::AddConfigureCommand(app);
 
   try {
     app.parse(argc, argv);

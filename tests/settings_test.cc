@@ -25,8 +25,8 @@ class Settings : public ::testing::Test {
   Settings() : path_(dir_.File("config/settings")), store_(path_) { SetActiveSettings(&store_); }
   ~Settings() override { SetActiveSettings(nullptr); }
   std::string Get(const std::string& name) { return GetRegValue(kSettingsKey, name); }
-  void Set(const std::string& name, const std::string& text) {
-    SetRegValue(kSettingsKey, name, text);
+  bool Set(const std::string& name, const std::string& text) {
+    return SetRegValue(kSettingsKey, name, text);
   }
 
   TempDir dir_;
@@ -40,7 +40,7 @@ TEST_F(Settings, TextIsStoredAsGivenAndBlankDeletes) {
   // characters that the file format escapes come back unchanged.
   for (const std::string text : {"  notepad  ", "\t", "a\\b\tc\r\nd", "", " ", "    "}) {
     Set("presync", "previous value");
-    Set("presync", text);
+    EXPECT_TRUE(Set("presync", text));
     const bool blank = text.find_first_not_of(' ') == std::string::npos;
     EXPECT_EQ(Get("presync"), blank ? "" : text) << "[" << text << "]";
     EXPECT_EQ(store_.Query(kSettingsKey, "presync").has_value(), !blank)
@@ -79,7 +79,7 @@ TEST_F(Settings, UnreadableFileReadsEmptyAndIsNeverOverwritten) {
                            +[](const std::string& p) { mkfifo(p.c_str(), 0600); }}) {
     make(path_);
     const auto type = fs::symlink_status(path_).type();
-    Set("presync", "prog");
+    EXPECT_FALSE(Set("presync", "prog"));
     EXPECT_EQ(Get("presync"), "");
     EXPECT_EQ(fs::symlink_status(path_).type(), type);
     fs::remove(path_);
@@ -92,7 +92,7 @@ TEST_F(Settings, FailedWriteKeepsTheFileAsItWas) {
   const std::string before = ReadFile(path_);
   for (long long bytes : {0LL, 10LL, static_cast<long long>(before.size())}) {
     FailNextReplaceAfterForTesting(bytes);
-    Set("postsync", "viewer");  // never raises
+    EXPECT_FALSE(Set("postsync", "viewer"));  // never raises, but tells
     EXPECT_EQ(ReadFile(path_), before) << bytes;
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.File("config")), {}), 1);

@@ -60,12 +60,25 @@ std::string Drain(int fd) {
 }
 }  // namespace
 
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+namespace {
+
+// Runs the host with standard input from /dev/null, or from a pipe fed with
+// `input` when one is given.
+HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::string* input) {
   TempDir capture;
   std::string outPath = capture.File("out"), errPath = capture.File("err");
+  int inPipe[2] = {-1, -1};
+  if (input != nullptr && pipe2(inPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (input != nullptr) {
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_addclose(&actions, inPipe[0]);
+    posix_spawn_file_actions_addclose(&actions, inPipe[1]);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -96,6 +109,19 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
   HostResult result;
   int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (input != nullptr) {
+    // The input is small enough for the pipe's buffer; the read end stays
+    // open here until all is written, so an early exit cannot raise SIGPIPE.
+    if (rc == 0) {
+      for (size_t done = 0; done < input->size();) {
+        ssize_t n = write(inPipe[1], input->data() + done, input->size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+    }
+    close(inPipe[1]);
+    close(inPipe[0]);
+  }
   if (rc != 0) throw std::runtime_error("cannot start " + argStrings[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -107,6 +133,17 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
   result.err = Drain(fd);
   close(fd);
   return result;
+}
+
+}  // namespace
+
+HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  return Run(args, env, nullptr);
+}
+
+HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
+                            const std::vector<std::string>& env) {
+  return Run(args, env, &input);
 }
 
 std::vector<unsigned char> Hex(const std::string& text) {

@@ -36,6 +36,9 @@ struct HostResult {
   std::string err;
 };
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
+// The same with `input` written to the host's standard input through a pipe.
+HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
+                            const std::vector<std::string>& env = {});
 
 // Parses hex ("C7 99 0E 1E" or "C7990E1E") into bytes.
 std::vector<unsigned char> Hex(const std::string& text);

@@ -1,0 +1,521 @@
+// The configuration window: its texts, its opening, the user's actions, the
+// settings it stores, the two configuration entry points, and the terminal
+// form of the Linux host.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "conduit/cnotify.h"
+#include "conduit/conduit_info.h"
+#include "config/fconfigure.h"
+#include "config/settings.h"
+#include "config/settings_file.h"
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+#include "tests/test_util.h"
+
+namespace bolvarin {
+namespace {
+
+using Action = std::function<void(FConfigure&)>;
+
+// Settings in memory; every write is logged and can be refused.
+class MemorySettings : public SettingsBackend {
+ public:
+  bool CreateKey(const std::string&) override { return true; }
+  std::optional<std::string> Query(const std::string&, const std::string& name) override {
+    auto it = values.find(UpperAscii(name));
+    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
+  }
+  bool Set(const std::string&, const std::string& name, const std::string& text) override {
+    writes.push_back(name + "=" + text);
+    if (refuse) return false;
+    values[UpperAscii(name)] = text;
+    return true;
+  }
+  bool Delete(const std::string&, const std::string& name) override {
+    writes.push_back("-" + name);
+    if (refuse) return false;
+    values.erase(UpperAscii(name));
+    return true;
+  }
+  std::map<std::string, std::string> values;  // by upper-cased name
+  std::vector<std::string> writes;
+  bool refuse = false;
+};
+
+// What the window shows, kept as a real window's controls would keep it,
+// and the user's actions to play while it is shown.
+struct Screen {
+  std::map<Control, std::string> captions, texts;
+  std::map<Control, bool> ticked;
+  Control option = Control::kWindow;
+  std::vector<std::string> languages;
+  int language = -1;
+  int titles = 0;  // how often the title was set
+  std::vector<std::string> order;
+  std::vector<std::string> messages;
+  std::optional<std::string> pickAnswer;  // nothing: the picker is cancelled
+  FilePickRequest picked;
+  std::vector<Action> script;
+};
+
+class ScreenView : public ConfigureView {
+ public:
+  explicit ScreenView(Screen& s) : s_(s) {}
+  void Open() override { s_.order.push_back("open"); }
+  void RunModal(FConfigure& form) override {
+    for (const Action& action : s_.script) {
+      if (!form.IsLoaded()) break;
+      action(form);
+    }
+  }
+  void Close() override { s_.order.push_back("close"); }
+  void SetCaption(Control c, const std::string& text) override {
+    s_.captions[c] = text;
+    s_.order.push_back(ControlName(c));
+    if (c == Control::kWindow) ++s_.titles;
+  }
+  void SetToolTip(Control c, const std::string& text) override {
+    s_.captions[c] = text;
+    s_.order.push_back(std::string("tip ") + ControlName(c));
+  }
+  void SetText(Control box, const std::string& text) override { s_.texts[box] = text; }
+  void SetTicked(Control box, bool ticked) override { s_.ticked[box] = ticked; }
+  void ClearOptions() override { s_.option = Control::kWindow; }
+  void SelectOption(Control option) override { s_.option = option; }
+  void SetLanguages(const std::vector<std::string>& names) override { s_.languages = names; }
+  void SelectLanguage(int index) override { s_.language = index; }
+  void ShowSave(FilePickRequest& request) override {
+    s_.picked = request;
+    if (s_.pickAnswer) request.FileName = *s_.pickAnswer;
+  }
+  void ShowMessage(const std::string& text) override { s_.messages.push_back(text); }
+
+ private:
+  Screen& s_;
+};
+
+// The user's actions, as a window raises them.
+Action Language(int index) {
+  return [index](FConfigure& f) { f.LanguageClicked(index); };
+}
+Action Option(Control c) {
+  return [c](FConfigure& f) { f.OptionClicked(c); };
+}
+Action Type(Control box, std::string t) {
+  return [=](FConfigure& f) { f.TextEdited(box, t); };
+}
+Action Tick(bool on) {
+  return [on](FConfigure& f) { f.BoxTicked(Control::chkDefinitif, on); };
+}
+Action Browse(Control b) {
+  return [b](FConfigure& f) { f.BrowseClicked(b); };
+}
+const Action kOk = [](FConfigure& f) { f.OkClicked(); };
+const Action kCancel = [](FConfigure& f) { f.CancelClicked(); };
+
+// A third language block, as a later table could add it.
+StringTable WithGerman() {
+  StringTable table = BuiltInTexts();
+  const char* texts[] = {"Konfiguration", "Programme|*.exe", " Aktion",
+                         "Deutsch",       "Abgleichen",      "PC",
+                         "KOVA",          "Nichts",          "Vorher",
+                         "Nachher",       "Löschen",         "&Ok",
+                         "Abbrechen",     "Suchen",          "Nicht gespeichert."};
+  for (int i = 0; i < 15; ++i) table.Add(201 + i, texts[i]);
+  return table;
+}
+
+class Configure : public ::testing::Test {
+ protected:
+  Configure() {
+    LangOffset = 0;  // a freshly loaded component
+    SetActiveSettings(&settings_);
+    UseTable(BuiltInTexts());
+  }
+  ~Configure() override {
+    SetFConfigureFactory(nullptr);
+    SetActiveSettings(nullptr);
+    LangOffset = 0;
+  }
+  void UseTable(const StringTable& table) {
+    SetFConfigureFactory([this, table] {
+      ModuleInfo module{kExeName,      kVersionComment,  kVersionMajor,
+                        kVersionMinor, kVersionRevision, "/opt/conduit"};
+      return std::make_unique<FConfigure>(std::make_unique<ScreenView>(screen_), module, table);
+    });
+  }
+  // Shows the window through ConfigureConduit with `script`; returns
+  // {nSyncType, nSyncPref} as handed back (7 and 9 went in).
+  std::pair<int32_t, int32_t> Show(std::vector<Action> script, int32_t type = 7) {
+    screen_ = Screen();
+    screen_.script = std::move(script);
+    settings_.writes.clear();
+    handheld::Device device;
+    handheld::SimPlatform platform(device, handheld::RunRequest{});
+    int32_t pref = 9;
+    CNotify(platform).ConfigureConduit("path", "registry", pref, type);
+    return {type, pref};
+  }
+  void Store(const std::string& name, const std::string& value) {
+    settings_.values[UpperAscii(name)] = value;
+  }
+
+  MemorySettings settings_;
+  Screen screen_;
+};
+
+TEST(Texts, TableHoldsBothLanguagesAndTellsAMissingId) {
+  const std::map<int, std::string> expected = {
+      {1, "configuration"},
+      {2, "Programmes|*.exe"},
+      {3, " Que faire"},
+      {4, "Français"},
+      {5, "Synchroniser les fichiers"},
+      {6, "PC écrase KOVA"},
+      {7, "KOVA écrase PC"},
+      {8, "Ne rien faire"},
+      {9, "Programme à lancer avant la dockrun"},
+      {10, "Programme à lancer après la dockrun"},
+      {11, "Détruire les anciens fichiers"},
+      {12, "&Ok"},
+      {13, "Annuler"},
+      {14, "Parcourir"},
+      {15, "Les paramètres n'ont pas pu être enregistrés."},
+      {101, "configuration"},
+      {102, "Program|*.exe"},
+      {103, " Dockrun action"},
+      {104, "English"},
+      {105, "Synchronize"},
+      {106, "Desktop overwrites handheld"},
+      {107, "Handheld overwrites desktop"},
+      {108, "Do nothing"},
+      {109, "Program to launch before dockrun"},
+      {110, "Program to launch after dockrun"},
+      {111, "Delete older files"},
+      {112, "&Ok"},
+      {113, "Cancel"},
+      {114, "Search"},
+      {115, "The settings could not be saved."},
+  };
+  const StringTable& table = BuiltInTexts();
+  EXPECT_EQ(table.entries().size(), expected.size());
+  for (const auto& [id, text] : expected) EXPECT_EQ(table.Find(id), text) << id;
+  for (int id : {0, 16, 100, 116, 204}) EXPECT_FALSE(table.Find(id)) << id;
+  try {
+    table.Load(204);
+    ADD_FAILURE() << "a missing id must raise";
+  } catch (const ConduitError& e) {
+    EXPECT_EQ(e.number(), kTextNotFound);
+  }
+  // The single-byte form for code page callers.
+  EXPECT_EQ(table.LoadAnsi(4),
+            "Fran\xE7"
+            "ais");
+  EXPECT_EQ(table.LoadAnsi(10), "Programme \xE0 lancer apr\xE8s la dockrun");
+  EXPECT_EQ(Utf8ToAnsi("€ œ Ω \xC3 \xE9t\xC3\xA9"), "\x80 \x9C ? ? ?t\xE9");
+  // The Windows resource is made from the same list, never a copy of it.
+  const std::string rc = testing::ReadFile(BOLVARIN_SOURCE_DIR "/config/texts.rc");
+  EXPECT_NE(rc.find("#include \"config/texts.inc\""), std::string::npos);
+  EXPECT_EQ(rc.find("Fran"), std::string::npos);
+}
+
+TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
+  struct Case {
+    std::optional<std::string> langue;
+    int16_t offsetBefore;
+    bool german;
+    int selected;
+    int16_t offsetAfter;
+    const char* title;
+    const char* sync;
+    int titles;  // a selected entry applies the texts once more
+  } cases[] = {
+      {std::nullopt, 100, false, 0, 0, "SyncBolvarin configuration Version  1.3.2",
+       "Synchroniser les fichiers", 2},
+      {"100", 0, false, 1, 100, "SyncBolvarin configuration Version  1.3.2", "Synchronize", 2},
+      {" 1e2 ", 0, false, 1, 100, "SyncBolvarin configuration Version  1.3.2", "Synchronize", 2},
+      {"abc", 100, false, 0, 0, "SyncBolvarin configuration Version  1.3.2",
+       "Synchroniser les fichiers", 2},
+      {"50", 0, false, -1, 0, "SyncBolvarin configuration Version  1.3.2",
+       "Synchroniser les fichiers", 1},
+      {"50", 100, false, -1, 100, "SyncBolvarin configuration Version  1.3.2", "Synchronize", 1},
+      {"200", 0, false, -1, 0, "SyncBolvarin configuration Version  1.3.2",
+       "Synchroniser les fichiers", 1},
+      {"200", 0, true, 2, 200, "SyncBolvarin Konfiguration Version  1.3.2", "Abgleichen", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.langue.value_or("(absent)") + (c.german ? " german" : ""));
+    settings_.values.clear();
+    if (c.langue) Store("langue", *c.langue);
+    UseTable(c.german ? WithGerman() : BuiltInTexts());
+    LangOffset = c.offsetBefore;
+    Show({});
+    std::vector<std::string> names = {"Français", "English"};
+    if (c.german) names.push_back("Deutsch");
+    EXPECT_EQ(screen_.languages, names);
+    EXPECT_EQ(screen_.language, c.selected);
+    EXPECT_EQ(LangOffset, c.offsetAfter);
+    EXPECT_EQ(screen_.captions[Control::kWindow], c.title);
+    EXPECT_EQ(screen_.captions[Control::optSync], c.sync);
+    EXPECT_EQ(screen_.captions[Control::chkDefault], names[LangOffset / 100]);
+    EXPECT_EQ(screen_.titles, c.titles);
+  }
+}
+
+TEST_F(Configure, TextsAreAppliedInOrderAndAMissingOneStopsThem) {
+  Show({});
+  const std::vector<std::string> once = {
+      "window",    "frmOptions",   "chkDefault",   "optSync",     "optPCToHH",
+      "optHHToPC", "optDoNothing", "Label1",       "Label2",      "chkDefinitif",
+      "btnOk",     "btnCancel",    "tip Command1", "tip Command2"};
+  std::vector<std::string> expected = {"open"};
+  for (int i = 0; i < 2; ++i) expected.insert(expected.end(), once.begin(), once.end());
+  expected.push_back("close");
+  EXPECT_EQ(screen_.order, expected);
+
+  // Without text 9 the texts stop at Label1; the rest of the opening runs.
+  StringTable partial;
+  for (const auto& [id, text] : BuiltInTexts().entries()) {
+    if (id != 9) partial.Add(id, text);
+  }
+  UseTable(partial);
+  Store("presync", "before.sh");
+  Show({});
+  EXPECT_EQ(screen_.captions[Control::optDoNothing], "Ne rien faire");
+  EXPECT_EQ(screen_.captions.count(Control::Label2), 0u);
+  EXPECT_EQ(screen_.texts[Control::PreSync], "before.sh");
+  EXPECT_EQ(screen_.option, Control::optSync);
+}
+
+TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
+  struct Case {
+    bool cfg;
+    int32_t in;
+    std::optional<Control> click;
+    bool ok;
+    Control shown;
+    int32_t out;  // expected nSyncType / nSyncNew when confirmed
+  } cases[] = {
+      {false, 0, std::nullopt, true, Control::optSync, 0},
+      {false, 1, std::nullopt, true, Control::optSync, 0},
+      {false, 2, std::nullopt, true, Control::optHHToPC, 2},
+      {false, 3, std::nullopt, true, Control::optPCToHH, 3},
+      {false, 6, std::nullopt, true, Control::optDoNothing, 6},
+      {false, 0, Control::optDoNothing, true, Control::optSync, 6},
+      {false, 6, Control::optPCToHH, false, Control::optDoNothing, 6},
+      {true, 1, Control::optHHToPC, true, Control::optSync, 2},
+      {true, 3, Control::optSync, true, Control::optPCToHH, 0},
+      {true, 2, Control::optDoNothing, false, Control::optHHToPC, 2},
+  };
+  handheld::Device device;
+  handheld::SimPlatform platform(device, handheld::RunRequest{});
+  CNotify notify(platform);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.cfg ? "cfg " : "configure ") + std::to_string(c.in) +
+                 (c.ok ? " ok" : " cancel"));
+    screen_ = Screen();
+    if (c.click) screen_.script.push_back(Option(*c.click));
+    screen_.script.push_back(c.ok ? kOk : kCancel);
+    settings_.writes.clear();
+    FConfigureWindow().pPath = "earlier path";
+    FConfigureWindow().pRegistry = "earlier key";
+    int32_t pref = 9;
+    if (!c.cfg) {
+      int32_t type = c.in;
+      notify.ConfigureConduit("conduit path", "conduit key", pref, type);
+      EXPECT_EQ(type, c.ok ? c.out : c.in);
+      EXPECT_EQ(FConfigureWindow().pPath, "conduit path");
+      EXPECT_EQ(FConfigureWindow().pRegistry, "conduit key");
+    } else {
+      int32_t perm = c.in, temp = 40, fresh = 50;
+      notify.CfgConduit(1, 2, "user", "folder", perm, temp, fresh, pref);
+      EXPECT_EQ(fresh, c.ok ? c.out : 50);
+      EXPECT_EQ(perm, c.in);
+      EXPECT_EQ(temp, 40);
+      EXPECT_EQ(FConfigureWindow().pPath, "earlier path");
+      EXPECT_EQ(FConfigureWindow().pRegistry, "earlier key");
+    }
+    EXPECT_EQ(screen_.option, c.shown);  // as opened
+    EXPECT_EQ(pref, c.ok ? 1 : 9);
+    EXPECT_EQ(FConfigureWindow().bCancel, !c.ok);
+    EXPECT_EQ(FConfigureWindow().nSyncPref, c.ok ? 1 : 2);
+    EXPECT_EQ(settings_.writes.size(), c.ok ? 4u : 0u);
+    EXPECT_FALSE(FConfigureWindow().IsLoaded());
+  }
+}
+
+TEST_F(Configure, OkStoresTheSettingsInOrderAndBlankBoxesDelete) {
+  Store("presync", "old.sh");
+  Store("postsync", "old-view");
+  Show({Type(Control::PreSync, "  run.sh  "), Type(Control::PostSync, ""), Tick(true), Language(1),
+        kOk});
+  EXPECT_EQ(settings_.writes, (std::vector<std::string>{"presync=  run.sh  ", "-postsync",
+                                                        "definitif=OUI", "langue=100"}));
+  Show({Type(Control::PreSync, "   "), Tick(false), Language(0), kOk});
+  EXPECT_EQ(settings_.writes,
+            (std::vector<std::string>{"-presync", "-postsync", "definitif=NON", "langue=0"}));
+  EXPECT_TRUE(settings_.values.count("LANGUE"));
+  EXPECT_FALSE(settings_.values.count("PRESYNC"));
+}
+
+TEST_F(Configure, DefinitifIsReadWithoutRegardToCase) {
+  for (const auto& [stored, ticked] : std::vector<std::pair<std::string, bool>>{{"OUI", true},
+                                                                                {"oui", true},
+                                                                                {"Oui", true},
+                                                                                {"NON", false},
+                                                                                {"YES", false},
+                                                                                {"1", false},
+                                                                                {" OUI", false}}) {
+    Store("definitif", stored);
+    Show({kOk});
+    EXPECT_EQ(screen_.ticked[Control::chkDefinitif], ticked) << stored;
+    EXPECT_EQ(settings_.writes[2], ticked ? "definitif=OUI" : "definitif=NON") << stored;
+  }
+}
+
+TEST_F(Configure, LanguageChosenThenCancelledIsNotKept) {
+  Store("langue", "0");
+  Show({Language(1), [](FConfigure&) { EXPECT_EQ(LangOffset, 100); }, kCancel});
+  EXPECT_EQ(screen_.captions[Control::btnCancel], "Cancel");
+  EXPECT_TRUE(settings_.writes.empty());
+  Show({});
+  EXPECT_EQ(LangOffset, 0);
+  EXPECT_EQ(screen_.captions[Control::btnCancel], "Annuler");
+  // A stored value that matches no language keeps the last one chosen.
+  Store("langue", "50");
+  Show({Language(1), kCancel});
+  Show({});
+  EXPECT_EQ(screen_.captions[Control::btnCancel], "Cancel");
+}
+
+TEST_F(Configure, BrowseFillsTheBoxUnlessThePickerIsCancelled) {
+  struct Case {
+    std::string box;
+    std::optional<std::string> answer;
+    int language;
+    std::string expected;
+  } cases[] = {
+      {"", std::nullopt, 0, ""},
+      {"a.exe", std::nullopt, 1, "a.exe"},
+      {"a.exe", "   ", 0, "a.exe"},
+      {"a.exe", "/bin/b.exe", 1, "/bin/b.exe"},
+  };
+  for (const Case& c : cases) {
+    for (Control button : {Control::Command1, Control::Command2}) {
+      const Control box = button == Control::Command1 ? Control::PreSync : Control::PostSync;
+      Store(box == Control::PreSync ? "presync" : "postsync", c.box);
+      screen_ = Screen();
+      screen_.pickAnswer = c.answer;
+      screen_.script = {Language(c.language), Browse(button), kOk};
+      handheld::Device device;
+      handheld::SimPlatform platform(device, handheld::RunRequest{});
+      int32_t pref = 0, type = 0;
+      CNotify(platform).ConfigureConduit("", "", pref, type);
+      EXPECT_EQ(screen_.texts[box], c.expected);
+      EXPECT_EQ(screen_.picked.FileName, c.box);
+      EXPECT_EQ(screen_.picked.InitDir, "/opt/conduit");
+      EXPECT_EQ(screen_.picked.Filter, c.language == 0 ? "Programmes|*.exe" : "Program|*.exe");
+      EXPECT_EQ(screen_.picked.flags, 6148);
+      EXPECT_EQ(settings_.values[UpperAscii(box == Control::PreSync ? "presync" : "postsync")],
+                c.expected);
+    }
+  }
+}
+
+TEST_F(Configure, RefusedSettingsKeepTheWindowOpenAndSaySo) {
+  settings_.refuse = true;
+  auto [type, pref] = Show({Option(Control::optDoNothing), kOk,
+                            [](FConfigure& f) {
+                              EXPECT_TRUE(f.IsLoaded());
+                              EXPECT_TRUE(f.bCancel);
+                            },
+                            Language(1), kOk, kCancel},
+                           3);
+  EXPECT_EQ(screen_.messages, (std::vector<std::string>{"Les paramètres n'ont pas pu être "
+                                                        "enregistrés.",
+                                                        "The settings could not be saved."}));
+  // Each OK stopped at the first refused write.
+  EXPECT_EQ(settings_.writes, (std::vector<std::string>{"-presync", "-presync"}));
+  EXPECT_EQ(type, 3);
+  EXPECT_EQ(pref, 9);
+  EXPECT_TRUE(FConfigureWindow().bCancel);
+  // Once the store takes the change, the same OK closes the window.
+  settings_.refuse = false;
+  EXPECT_EQ(Show({kOk}, 3), (std::pair<int32_t, int32_t>{3, 1}));
+}
+
+// The terminal form of the host, through a pipe.
+class ConfigureCommand : public ::testing::Test {
+ protected:
+  testing::HostResult Run(std::vector<std::string> args, const std::string& input,
+                          std::string settings = "") {
+    args.insert(args.begin(), "configure");
+    args.push_back("--settings");
+    args.push_back(settings.empty() ? settingsFile_ : settings);
+    return testing::RunHostWithInput(args, input,
+                                     {"HOME=" + dir_.path(), "XDG_CONFIG_HOME=" + dir_.File("cfg"),
+                                      "XDG_DATA_HOME=" + dir_.File("data")});
+  }
+  std::string Get(const std::string& name) {
+    FileSettings file(settingsFile_);
+    return file.Query(kSettingsKey, name).value_or("(none)");
+  }
+  testing::TempDir dir_;
+  std::string settingsFile_ = dir_.File("settings");
+};
+
+TEST_F(ConfigureCommand, PlaysTheFormFromStandardInput) {
+  auto r = Run({"--type", "6"}, "ok\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "nSyncType=6 nSyncPref=1\n");
+  EXPECT_NE(r.err.find("== SyncBolvarin configuration Version  1.3.2 =="), std::string::npos);
+  EXPECT_NE(r.err.find("(*) Ne rien faire"), std::string::npos) << r.err;
+  EXPECT_EQ(Get("definitif"), "NON");
+  EXPECT_EQ(Get("langue"), "0");
+
+  r = Run({"--entry", "cfg", "--type", "1"},
+          "language English\naction hh2pc\r\npresync  my prog \ndelete yes\nbrowse postsync\n" +
+              settingsFile_ + "\nok\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "nSyncNew=2 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n");
+  EXPECT_NE(r.err.find("(*) Handheld overwrites desktop"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("[x] Delete older files"), std::string::npos) << r.err;
+  EXPECT_EQ(Get("presync"), " my prog ");
+  EXPECT_EQ(Get("postsync"), settingsFile_);  // picked: an existing file
+  EXPECT_EQ(Get("definitif"), "OUI");
+  EXPECT_EQ(Get("langue"), "100");
+
+  // An unknown line is answered and the form goes on; the end of the input
+  // cancels, and nothing is stored.
+  r = Run({"--type", "3"}, "presync\nbogus\nlanguage Klingon\naction pc2hh\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "cancelled nSyncType=3 nSyncPref=0\n");
+  EXPECT_NE(r.err.find("not understood: \"bogus\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no language \"Klingon\""), std::string::npos) << r.err;
+  EXPECT_EQ(Get("presync"), " my prog ");
+  EXPECT_NE(r.err.find("Synchronize"), std::string::npos) << "English was kept: " << r.err;
+}
+
+TEST_F(ConfigureCommand, RefusedSettingsAndBadOptions) {
+  testing::WriteFile(dir_.File("file"), "");
+  auto r = Run({"--entry", "cfg", "--type", "2"}, "ok\ncancel\n", dir_.File("file/settings"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "cancelled nSyncNew=2 nSyncPref=0 nSyncPerm=2 nSyncTemp=2\n");
+  EXPECT_NE(r.err.find("! Les paramètres n'ont pas pu être enregistrés."), std::string::npos)
+      << r.err;
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"--entry", "setup"}, {"--type", "abc"}}) {
+    r = Run(args, "ok\n");
+    EXPECT_EQ(r.status, 1) << args[1];
+    EXPECT_NE(r.err.find(args[1]), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+}  // namespace
+}  // namespace bolvarin
