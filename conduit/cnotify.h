@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/platform.h"
 #include "base/tagged_value.h"
-#include "conduit/platform.h"
 
 namespace bolvarin {
 

@@ -4,9 +4,9 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
+#include "base/mod_public.h"
 #include "base/text.h"
 #include "conduit/conduit_info.h"
-#include "conduit/mod_public.h"
 #include "config/settings.h"
 #include "lists/cdtcategories.h"
 #include "lists/preference_lists.h"

@@ -6,8 +6,8 @@
 // record procedure of the requested kind. Procedures that do real work catch
 // their own errors, write one log line and return, so the run goes on.
 //
-// The procedures are spread over the folders of what they touch: the record
-// procedures live in conduit/, the category and preference ones in lists/.
+// The procedures live in conduit/, one file per kind of work; the stores and
+// lists they drive sit in the folders below (store/, lists/).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "conduit/platform.h"
+#include "base/platform.h"
 
 namespace bolvarin {
 
@@ -56,9 +56,9 @@ class CSync {
   // conduit/one_way_copies.cc
   void CopyToPc();
   void CopyToHandheld();
-  // lists/category_sync.cc
+  // conduit/category_sync.cc
   void SyncCategories();
-  // lists/preference_sync.cc
+  // conduit/preference_sync.cc
   void RestorePreference();
   void SavePreference();
   void SyncPreference();

@@ -5,8 +5,8 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
+#include "base/mod_public.h"
 #include "conduit/csync.h"
-#include "conduit/mod_public.h"
 #include "store/cdtdata.h"
 #include "store/desktop_records.h"
 

@@ -1,9 +1,9 @@
 // Opening both sides of the ledger before its categories and records move.
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "base/text.h"
 #include "conduit/conduit_info.h"
 #include "conduit/csync.h"
-#include "conduit/mod_public.h"
 #include "os/files.h"
 #include "store/cdtdata.h"
 

@@ -9,8 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/mod_public.h"
 #include "base/text.h"
-#include "conduit/mod_public.h"
 #include "fuzz/fuzz_support.h"
 #include "lists/cdtcategories.h"
 

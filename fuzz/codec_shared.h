@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "conduit/platform.h"
+#include "base/platform.h"
 #include "handheld/sim_platform.h"
 
 namespace bolvarin::fuzz {

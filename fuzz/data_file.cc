@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "conduit/mod_public.h"
+#include "base/mod_public.h"
 #include "fuzz/fuzz_support.h"
 #include "handheld/sim_platform.h"
 #include "store/cdtdata.h"

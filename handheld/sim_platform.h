@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "conduit/platform.h"
+#include "base/platform.h"
 #include "handheld/device.h"
 
 namespace bolvarin::handheld {

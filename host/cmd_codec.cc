@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/platform.h"
 #include "base/tagged_value.h"
-#include "conduit/platform.h"
 #include "host/commands.h"
 #include "store/record_codec.h"
 

@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "base/text.h"
-#include "conduit/mod_public.h"
 #include "lists/text_lines.h"
 #include "os/files.h"
 

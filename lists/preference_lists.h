@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/desktop_records.h"
+#include "base/col_enregistrement.h"
 
 namespace bolvarin {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/mod_public.h"
+#include "base/platform.h"
 #include "base/text.h"
-#include "conduit/mod_public.h"
-#include "conduit/platform.h"
 #include "config/settings.h"
 #include "lists/cdtcategories.h"
 #include "os/files.h"
@@ -18,10 +18,6 @@
 #include "store/record_codec.h"
 
 namespace bolvarin {
-
-bool DeleteDefinitively = false;
-
-void SortRecordsByDate() { DesktopRecords().SortByDate(); }
 
 namespace {
 

@@ -301,4 +301,6 @@ RecordList& DesktopRecords() {
   return list;
 }
 
+void SortRecordsByDate() { DesktopRecords().SortByDate(); }
+
 }  // namespace bolvarin

@@ -16,17 +16,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/col_enregistrement.h"
 #include "base/date_time.h"
 
 namespace bolvarin {
-
-// One desktop record: its identifier, its text line and the line's date.
-class colEnregistrement {
- public:
-  int32_t ID = 0;
-  std::string Texte;
-  DateTime lDate;
-};
 
 class RecordList {
  public:
@@ -82,5 +75,9 @@ class RecordList {
 
 // The process-wide list.
 RecordList& DesktopRecords();
+
+// Puts DesktopRecords in ascending order of lDate; entries with equal dates
+// keep their order.
+void SortRecordsByDate();
 
 }  // namespace bolvarin

@@ -9,8 +9,8 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
+#include "base/platform.h"
 #include "base/text.h"
-#include "conduit/platform.h"
 
 namespace bolvarin {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "base/error.h"
-#include "conduit/mod_public.h"
+#include "base/mod_public.h"
 #include "tests/env_guard.h"
 #include "tests/test_util.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "conduit/mod_public.h"
+#include "base/mod_public.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "handheld/sim_platform.h"

@@ -10,9 +10,9 @@
 #include <tuple>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "conduit/cnotify.h"
 #include "conduit/conduit_info.h"
-#include "conduit/mod_public.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "handheld/device.h"

@@ -7,7 +7,7 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
-#include "conduit/mod_public.h"
+#include "base/mod_public.h"
 #include "lists/preference_lists.h"
 #include "os/files.h"
 #include "tests/env_guard.h"

@@ -1,9 +1,9 @@
-// The platform of conduit/platform.h over the sync manager's COM objects,
+// The platform of base/platform.h over the sync manager's COM objects,
 // reached by late binding only: every object is an IDispatch, every call
 // goes by name, and the creatable objects are made from their ProgIDs.
 #pragma once
 
-#include "conduit/platform.h"
+#include "base/platform.h"
 
 namespace bolvarin::com {
 

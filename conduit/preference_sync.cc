@@ -9,9 +9,9 @@
 #include <array>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "base/text.h"
 #include "conduit/csync.h"
-#include "conduit/mod_public.h"
 #include "lists/preference_lists.h"
 
 namespace bolvarin {

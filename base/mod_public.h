@@ -1,4 +1,4 @@
-// Process-wide state and procedures shared by the engine and the stores.
+// Process-wide state shared by the engine, the stores and the lists.
 #pragma once
 
 namespace bolvarin {
@@ -6,9 +6,5 @@ namespace bolvarin {
 // True when replaced desktop files are deleted for good, false when they go
 // to the trash. Set by CSync::SYNCHRONIZE at the start of every run.
 extern bool DeleteDefinitively;
-
-// Puts DesktopRecords in ascending order of lDate; entries with equal dates
-// keep their order.
-void SortRecordsByDate();
 
 }  // namespace bolvarin
