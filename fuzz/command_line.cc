@@ -9,7 +9,7 @@
 
 #include "base/error.h"
 #include "fuzz/fuzz_support.h"
-#include "os/run_and_wait.h"
+#include "os/command_line_posix.h"
 
 using namespace bolvarin;
 

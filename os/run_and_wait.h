@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace bolvarin {
 
@@ -13,12 +12,5 @@ namespace bolvarin {
 // host while waiting, without busy polling. The program's standard output
 // is the host's standard error, so nothing it prints lands in the log.
 bool RunAndWait(const std::string& command, const std::string& fileArgument = {});
-
-// The words of a command line as a POSIX shell splits them: blanks separate
-// words; single quotes keep everything up to the next single quote; double
-// quotes keep everything but a backslash escape of " \ $ `; a backslash
-// outside quotes keeps the next character. No expansion of any kind. Raises
-// an error naming the problem for an unterminated quote.
-std::vector<std::string> SplitCommandLine(const std::string& command);
 
 }  // namespace bolvarin

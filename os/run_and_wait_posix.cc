@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
+#include "os/command_line_posix.h"
 #include "os/run_and_wait.h"
 
 extern char** environ;

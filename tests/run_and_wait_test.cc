@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "base/host_events.h"
+#include "os/command_line_posix.h"
 #include "tests/env_guard.h"
 #include "tests/test_util.h"
 

@@ -1,7 +1,8 @@
 // Splitting a command line into words the way a POSIX shell tokenises one
 // simple command, without any of the shell's expansions or operators.
+#include "os/command_line_posix.h"
+
 #include "base/error.h"
-#include "os/run_and_wait.h"
 
 namespace bolvarin {
 
