@@ -6,6 +6,7 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/mod_public.h"
+#include "base/record_attributes.h"
 #include "conduit/csync.h"
 #include "store/cdtdata.h"
 #include "store/desktop_records.h"
@@ -13,10 +14,10 @@
 namespace bolvarin {
 
 namespace {
-constexpr int32_t kChanged = 0x40;
-constexpr int32_t kDeleted = 0x80;
-constexpr int32_t kDeletedChanged = 0xC0;
-constexpr int32_t kNotWritten = 0x88;  // deleted or archived: stays off the handheld
+constexpr int32_t kChanged = kAttrChanged;
+constexpr int32_t kDeleted = kAttrDeleted;
+constexpr int32_t kDeletedChanged = kAttrDeletedChanged;
+constexpr int32_t kNotWritten = kAttrDeletedOrArchived;  // stays off the handheld
 }  // namespace
 
 void CSync::WriteBackIdentifier(int32_t position, const TaggedValue& id) {

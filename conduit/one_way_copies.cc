@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/mod_public.h"
+#include "base/record_attributes.h"
 #include "conduit/csync.h"
 #include "store/cdtdata.h"
 #include "store/desktop_records.h"
@@ -17,7 +18,7 @@
 namespace bolvarin {
 
 namespace {
-constexpr int32_t kNotCopied = 0x88;  // deleted or archived
+constexpr int32_t kNotCopied = kAttrDeletedOrArchived;
 
 // A desktop record converted for the handheld, with its place in the list.
 struct PendingRecord {

@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "base/mod_public.h"
 #include "base/text.h"
+#include "conduit/conduit_info.h"
 #include "conduit/csync.h"
 #include "lists/preference_lists.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 constexpr std::array<PreferenceFile, 3> kListFiles{kModeFile, kTypeFile, kDescFile};
 
-TaggedValue Creator() { return TaggedValue::Text("Bolv"); }
+TaggedValue Creator() { return TaggedValue::Text(kLedgerCreator); }
 
 struct Block {
   int32_t version = 0;

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/record_attributes.h"
 #include "base/tagged_value.h"
 
 namespace bolvarin::handheld {
@@ -22,9 +23,9 @@ namespace bolvarin::handheld {
 inline constexpr char kImageFormat[] = "syncbolvarin-handheld/1";
 
 // Attribute bits the device sets on its records.
-inline constexpr int32_t kAttrDeleted = 0x80;
-inline constexpr int32_t kAttrDirty = 0x40;
-inline constexpr int32_t kAttrArchived = 0x08;
+using bolvarin::kAttrArchived;
+using bolvarin::kAttrDeleted;
+inline constexpr int32_t kAttrDirty = kAttrChanged;
 
 // Limits of what the device stores (texts are 8-bit, counted in bytes).
 inline constexpr size_t kMaxDatabaseName = 31;

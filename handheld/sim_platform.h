@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/platform.h"
+#include "conduit/conduit_info.h"
 #include "handheld/device.h"
 
 namespace bolvarin::handheld {
@@ -19,8 +20,8 @@ struct RunRequest {
   int32_t syncType = 0;
   std::string desktopPath;
   std::string desktopFileName = "MaBolvarin.txt";
-  std::vector<std::string> databases{"MaBolvarin Data"};
-  int32_t creatorCode = PackCode("Bolv");
+  std::vector<std::string> databases{kLedgerDatabase};
+  int32_t creatorCode = PackCode(kLedgerCreator);
   int32_t typeCode = PackCode("Data");
 };
 

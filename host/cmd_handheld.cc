@@ -17,6 +17,7 @@
 
 #include "base/error.h"
 #include "base/tagged_value.h"
+#include "conduit/conduit_info.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
@@ -32,9 +33,6 @@ namespace fs = std::filesystem;
 using handheld::Database;
 using handheld::Device;
 using handheld::Record;
-
-constexpr char kLedgerDatabase[] = "MaBolvarin Data";
-constexpr char kLedgerCreator[] = "Bolv";
 
 // Runs a command body, turning the image's and the platform's errors into the
 // host's one-line command errors.

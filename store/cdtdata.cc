@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "base/mod_public.h"
 #include "base/platform.h"
+#include "base/record_attributes.h"
 #include "base/text.h"
 #include "config/settings.h"
 #include "lists/cdtcategories.h"
@@ -20,10 +21,6 @@
 namespace bolvarin {
 
 namespace {
-
-constexpr int32_t kDeleted = 0x80;
-constexpr int32_t kDeletedChanged = 0xC0;
-constexpr int32_t kDeletedOrArchived = 0x88;
 
 // The text of field `index` of a line split at every ";", or nothing when
 // the line has fewer fields.
@@ -248,7 +245,7 @@ Bytes CDtData::ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCat
 
 void CDtData::WriteRecord(const TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
                           const Bytes& data) {
-  if (eAttributes == kDeleted || eAttributes == kDeletedChanged) {
+  if (eAttributes == kAttrDeleted || eAttributes == kAttrDeletedChanged) {
     DesktopRecords().RemoveFirst(RecordIdentifier(vRecordId));
     return;
   }
@@ -297,7 +294,7 @@ void CDtData::RemoveAllDeletedRecords() {
       Raise(e.number(), "Record " + std::to_string(i) + " (identifier " + std::to_string(entry.ID) +
                             "): " + e.description());
     }
-    drop[static_cast<size_t>(i)] = (attributes & kDeletedOrArchived) != 0;
+    drop[static_cast<size_t>(i)] = (attributes & kAttrDeletedOrArchived) != 0;
   }
   list.RemoveIf([&](const colEnregistrement&, int32_t position) {
     return drop[static_cast<size_t>(position)];
