@@ -8,6 +8,7 @@
 #include <set>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "os/files.h"
 
 namespace bolvarin::handheld {
@@ -154,14 +155,7 @@ std::string UnpackCode(int32_t code) {
 }
 
 std::string ToHex(const Bytes& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (uint8_t b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0x0F];
-  }
-  return out;
+  return HexText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -322,26 +316,13 @@ class ImageReader {
       Fail(place, std::string("expected a text of hex digits, found ") + v.type_name());
     }
     const std::string& text = v.get_ref<const std::string&>();
-    if (text.size() % 2 != 0) Fail(place, "odd number of hex digits");
-    Bytes out;
-    out.reserve(text.size() / 2);
-    for (size_t i = 0; i < text.size(); i += 2) {
-      int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
-      if (hi < 0 || lo < 0) {
-        size_t bad = hi < 0 ? i : i + 1;
-        Fail(place, "character " + std::to_string(bad + 1) + " ('" + std::string(1, text[bad]) +
-                        "') is not a hex digit");
-      }
-      out.push_back(static_cast<uint8_t>(hi * 16 + lo));
-    }
-    return out;
-  }
-
-  static int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    // An odd count is reported before a stray character, as the image
+    // has always been read.
+    if (text.size() % 2 != 0) Fail(place, HexProblem{}.Describe());
+    std::string bytes;
+    if (auto problem = ParseHex(text, /*allowBlanks=*/false, bytes))
+      Fail(place, problem->Describe());
+    return Bytes(bytes.begin(), bytes.end());
   }
 
   Device Read(const json& root) const {

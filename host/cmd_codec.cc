@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "base/platform.h"
 #include "base/tagged_value.h"
 #include "host/commands.h"
@@ -35,46 +36,15 @@ class DecimalIdentifiers : public PlatformUtility {
   }
 };
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-// Hex digit pairs; blanks between the pairs are allowed.
-std::string ParseHex(const std::vector<std::string>& words) {
-  std::string digits;
-  for (const std::string& word : words) {
-    for (char c : word) {
-      if (c == ' ' || c == '\t') continue;
-      if (HexDigit(c) < 0) {
-        throw CommandError(std::string("record bytes: \"") + c + "\" is not a hexadecimal digit");
-      }
-      digits += c;
-    }
-  }
-  if (digits.size() % 2 != 0) {
-    throw CommandError("record bytes: " + std::to_string(digits.size()) +
-                       " hexadecimal digits do not make whole bytes");
-  }
+// Hex digit pairs; blanks between the pairs, and the words, are allowed.
+std::string ParseRecordHex(const std::vector<std::string>& words) {
+  std::string joined;
+  for (const std::string& word : words) joined += word + " ";
   std::string bytes;
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    bytes += static_cast<char>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1]));
+  if (auto problem = ParseHex(joined, /*allowBlanks=*/true, bytes)) {
+    throw CommandError("record bytes: " + problem->Describe());
   }
   return bytes;
-}
-
-std::string ToHex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    auto b = static_cast<unsigned char>(bytes[i]);
-    if (i > 0) out += ' ';
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0x0F];
-  }
-  return out;
 }
 
 struct DecodeArgs {
@@ -106,7 +76,7 @@ void AddCodecCommand(CLI::App& app) {
                    "BFF90000 41 00\" (blanks between bytes allowed)")
       ->required();
   decode->callback([decodeArgs] {
-    std::string record = ParseHex(decodeArgs->hex);
+    std::string record = ParseRecordHex(decodeArgs->hex);
     DecimalIdentifiers utility;
     try {
       std::cout << DecodeRecord(utility, TaggedValue::Int32(decodeArgs->id), decodeArgs->category,
@@ -138,7 +108,7 @@ void AddCodecCommand(CLI::App& app) {
     record += '\0';
     std::cout << "id=" << id.AsInt32() << " category=" << category << " attributes=" << attributes
               << "\n"
-              << ToHex(record) << "\n";
+              << HexText(record, ' ') << "\n";
   });
 }
 

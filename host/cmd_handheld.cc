@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "base/tagged_value.h"
 #include "conduit/conduit_info.h"
 #include "handheld/device.h"
@@ -68,31 +69,13 @@ Record& FindRecord(Database& db, const std::string& image, int32_t id) {
   return *rec;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Hex digit pairs; blanks between them are allowed on the command line.
 Bytes ParseHexOption(const std::string& option, const std::string& text) {
-  std::string digits;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == ' ' || c == '\t') continue;
-    if (HexDigit(c) < 0) {
-      throw CommandError(option + ": character " + std::to_string(i + 1) + " ('" +
-                         std::string(1, c) + "') is not a hex digit");
-    }
-    digits += c;
+  std::string bytes;
+  if (auto problem = ParseHex(text, /*allowBlanks=*/true, bytes)) {
+    throw CommandError(option + ": " + problem->Describe());
   }
-  if (digits.size() % 2 != 0) throw CommandError(option + ": odd number of hex digits");
-  Bytes out;
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1])));
-  }
-  return out;
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 // "12", "0x40", "0XC0": decimal or hexadecimal, within lo..hi.
@@ -119,10 +102,7 @@ std::string AttributeNames(int32_t attributes) {
   return names;
 }
 
-std::string HexByte(int32_t value) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  return std::string{kDigits[(value >> 4) & 0x0F], kDigits[value & 0x0F]};
-}
+std::string HexByte(int32_t value) { return HexText(std::string(1, static_cast<char>(value))); }
 
 // ---------------------------------------------------------------------------
 // Preference lists

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "base/text.h"
 #include "os/files.h"
 #include "os/temp_names.h"
@@ -211,7 +212,6 @@ bool AbsolutePath(const std::string& path, std::string& absolute) {
 // Escapes a path for the Path= line of a .trashinfo: bytes other than
 // unreserved URL characters and "/" become %XX.
 std::string EscapeTrashPath(const std::string& path) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : path) {
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -219,8 +219,7 @@ std::string EscapeTrashPath(const std::string& path) {
       out += static_cast<char>(c);
     } else {
       out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
+      out += HexText(std::string_view(reinterpret_cast<const char*>(&c), 1));
     }
   }
   return out;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/hex.h"
 #include "base/host_events.h"
 #include "base/platform.h"
 #include "base/text.h"
@@ -45,16 +46,7 @@ constexpr const char* kFieldNames[kFieldCount] = {
 
 uint8_t Byte(std::string_view bytes, size_t i) { return static_cast<uint8_t>(bytes[i]); }
 
-std::string HexBytes(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i > 0) out += ' ';
-    out += kDigits[Byte(bytes, i) >> 4];
-    out += kDigits[Byte(bytes, i) & 0x0F];
-  }
-  return out;
-}
+std::string HexBytes(std::string_view bytes) { return HexText(bytes, ' '); }
 
 std::string Two(int value) {
   char buf[16];

@@ -189,7 +189,7 @@ TEST(RecordCodec, HostCommand) {
   for (auto [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"codec", "encode", "12;3; 64;25/12/2003;x;3;;;;;;;"}, "Field 4 (amount) \"x\""},
            {{"codec", "decode", "C7990E1E"}, "too short"},
-           {{"codec", "decode", "C7 9Z"}, "not a hexadecimal digit"}}) {
+           {{"codec", "decode", "C7 9Z"}, "not a hex digit"}}) {
     testing::HostResult r = testing::RunHost(args);
     EXPECT_NE(r.status, 0) << args.back();
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
