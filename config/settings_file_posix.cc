@@ -8,8 +8,6 @@
 // damaged or hand-edited file never costs the values that can still be read.
 // Every change rewrites the whole file through a temporary file that takes
 // the name only once it is complete on disk.
-#include <pwd.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <exception>
@@ -20,6 +18,7 @@
 #include "config/settings_default.h"
 #include "config/settings_file.h"
 #include "os/files.h"
+#include "os/home_posix.h"
 
 namespace bolvarin {
 
@@ -267,13 +266,7 @@ std::string DefaultSettingsPath() {
   if (configHome != nullptr && configHome[0] == '/') {
     return std::string(configHome) + "/syncbolvarin/settings";
   }
-  std::string home;
-  const char* homeVar = std::getenv("HOME");
-  if (homeVar != nullptr && homeVar[0] != '\0') {
-    home = homeVar;
-  } else if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-    home = pw->pw_dir;
-  }
+  const std::string home = HomeFolder();
   if (home.empty()) return {};
   return home + "/.config/syncbolvarin/settings";
 }

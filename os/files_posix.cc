@@ -8,7 +8,6 @@
 // NAME.trashinfo that records where it came from and when it was removed.
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -27,6 +26,7 @@
 #include "base/hex.h"
 #include "base/text.h"
 #include "os/files.h"
+#include "os/home_posix.h"
 #include "os/temp_names.h"
 
 namespace bolvarin {
@@ -177,14 +177,6 @@ bool MakeFolders(const std::string& path) {
   if (parent != path && !MakeFolders(parent)) return false;
   if (mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) return IsFolder(path);
   return false;
-}
-
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  const passwd* pw = getpwuid(getuid());
-  if (pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
-  return {};
 }
 
 // The user's trash folder, or the empty text when the user has no home.
