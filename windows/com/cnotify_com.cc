@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <functional>
 #include <new>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "base/host_events.h"
 #include "conduit/cnotify.h"
 #include "windows/com/com_glue.h"
+#include "windows/com/com_object.h"
 #include "windows/com/com_raii.h"
 #include "windows/com/module.h"
 #include "windows/com/platform_com.h"
@@ -151,37 +151,13 @@ class InOutIntegers {
   DISPPARAMS adapted_{};
 };
 
-class NotifyObject : public IHXClientNotify, public ISupportErrorInfo {
+class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
  public:
-  NotifyObject() { ObjectCreated(); }
-  virtual ~NotifyObject() { ObjectDestroyed(); }
-
   HRESULT Init() {
     ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(Widen(ModulePath()).c_str(), REGKIND_NONE, library.Out());
     if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(IID_IHXClientNotify, typeInfo_.Out());
     return hr;
-  }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IHXClientNotify) {
-      *out = static_cast<IHXClientNotify*>(this);
-    } else if (iid == IID_ISupportErrorInfo) {
-      *out = static_cast<ISupportErrorInfo*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   // ISupportErrorInfo
@@ -255,7 +231,13 @@ class NotifyObject : public IHXClientNotify, public ISupportErrorInfo {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
+  void* Interface(REFIID iid) override {
+    if (iid == IID_IDispatch || iid == IID_IHXClientNotify)
+      return static_cast<IHXClientNotify*>(this);
+    if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+    return nullptr;
+  }
+
   ComPtr<ITypeInfo> typeInfo_;
   ComPlatform platform_;
   CNotify notify_{platform_};

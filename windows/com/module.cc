@@ -13,6 +13,7 @@
 #include "os/win_handles_win.h"
 #include "windows/com/cnotify_com.h"
 #include "windows/com/com_glue.h"
+#include "windows/com/com_object.h"
 #include "windows/com/com_raii.h"
 #include "windows/com/syncbolvarin_idl.h"
 
@@ -94,25 +95,8 @@ HRESULT UnregisterLibrary() {
 }
 
 // The class object of CNotify. Each one handed out counts as an object.
-class ClassFactory : public IClassFactory {
+class ClassFactory : public ComObject<IClassFactory> {
  public:
-  ClassFactory() { ObjectCreated(); }
-  virtual ~ClassFactory() { ObjectDestroyed(); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
@@ -129,7 +113,9 @@ class ClassFactory : public IClassFactory {
   }
 
  private:
-  std::atomic<ULONG> refs_{1};
+  void* Interface(REFIID iid) override {
+    return iid == IID_IClassFactory ? static_cast<IClassFactory*>(this) : nullptr;
+  }
 };
 
 }  // namespace

@@ -11,9 +11,4 @@ HINSTANCE ModuleHandle();
 // The full path of this DLL.
 std::string ModulePath();
 
-// Every live COM object of the server counts itself, so that DllCanUnloadNow
-// answers honestly.
-void ObjectCreated();
-void ObjectDestroyed();
-
 }  // namespace bolvarin::com
