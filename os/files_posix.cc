@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,14 +28,12 @@
 #include "base/text.h"
 #include "os/files.h"
 #include "os/home_posix.h"
+#include "os/replace_steps.h"
 #include "os/temp_names.h"
 
 namespace bolvarin {
 
 namespace {
-
-long long g_failReplaceAfter = -1;  // FailNextReplaceAfterForTesting
-std::string g_failReplaceOnly;      // ... of this path only, when not empty
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -414,11 +413,6 @@ std::string WhyTrashUnusable(unsigned long long size, dev_t fileDevice,
   return {};
 }
 
-[[noreturn]] void RaiseWrite(int32_t number, const std::string& path, const std::string& what,
-                             int error) {
-  Raise(number, "Cannot write " + Quoted(path) + ": " + what + Reason(error));
-}
-
 }  // namespace
 
 bool IsRegularFile(const std::string& path) {
@@ -509,73 +503,92 @@ void RemoveFile(const std::string& filePath, bool permanent) {
   }
 }
 
-void ReplaceFile(const std::string& path, std::string_view contents, bool permanent) {
-  const long long failAfter = g_failReplaceOnly.empty() || g_failReplaceOnly == path
-                                  ? std::exchange(g_failReplaceAfter, -1)
-                                  : -1;
-  if (TrimBlanks(path).empty()) Raise(err::kPathAccess, "Cannot write a file: the path is empty");
+namespace replace_steps {
 
-  // Through a symbolic link, the file it points to is replaced (or created,
-  // for a dangling link) and the link stays.
-  std::string target;
-  if (int error = ResolveLinks(path, target); error != 0) {
-    RaiseWrite(err::kPathAccess, path, "", error);
+namespace {
+
+class PosixNewFile : public NewFile {
+ public:
+  PosixNewFile(std::string path, int fd, mode_t mode) : fd_(fd), mode_(mode) {
+    path_ = std::move(path);
   }
-  bool oldExists = false;
-  mode_t newMode;
+  StepFailure Write(std::string_view data) override {
+    if (WriteAll(fd_.get(), data.data(), data.size())) return {};
+    return {err::kFileIo, Reason(errno)};
+  }
+  StepFailure Finish() override {
+    int error = 0;
+    if (fchmod(fd_.get(), mode_) != 0 || !FsyncRetry(fd_.get())) error = errno;
+    if (fd_.Close() != 0 && error == 0) error = errno;
+    if (error != 0) return {err::kFileIo, Reason(error)};
+    return {};
+  }
+  void Remove() override {
+    fd_.Close();
+    unlink(path_.c_str());
+  }
+
+ private:
+  Fd fd_;
+  mode_t mode_;
+};
+
+}  // namespace
+
+StepFailure FindTarget(const std::string& path, std::string& target, bool& exists) {
+  exists = false;
+  if (int error = ResolveLinks(path, target); error != 0) return {err::kPathAccess, Reason(error)};
+  struct stat st;
+  if (lstat(target.c_str(), &st) != 0) return {};
+  if (!S_ISREG(st.st_mode)) {
+    return {err::kPathAccess, NotRegular(path, st.st_mode) + "; it is left as it is"};
+  }
+  exists = true;
+  return {};
+}
+
+std::unique_ptr<NewFile> CreateNewFile(const std::string& target, StepFailure& failure) {
+  // The new file takes the old one's permission bits, or those the umask
+  // gives a new file.
+  mode_t mode;
   struct stat st;
   if (lstat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) {
-      Raise(err::kPathAccess, "Cannot write " + Quoted(path) + ": " + NotRegular(path, st.st_mode) +
-                                  "; it is left as it is");
-    }
-    oldExists = true;
-    newMode = st.st_mode & 07777;
+    mode = st.st_mode & 07777;
   } else {
     const mode_t mask = umask(0);
     umask(mask);
-    newMode = 0666 & ~mask;
+    mode = 0666 & ~mask;
   }
-
-  const std::string folder = FolderOf(target);
   std::string temp = TempFileTemplate(target);
-  Fd fd(mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.get() < 0) RaiseWrite(err::kPathAccess, path, "", errno);
-
-  int error = 0;
-  const char* what = "";
-  int32_t number = err::kFileIo;
-  if (failAfter >= 0) {
-    const size_t written = std::min(contents.size(), static_cast<size_t>(failAfter));
-    WriteAll(fd.get(), contents.data(), written);
-    error = ENOSPC;
-  } else if (!WriteAll(fd.get(), contents.data(), contents.size())) {
-    error = errno;
-  } else if (fchmod(fd.get(), newMode) != 0) {
-    error = errno;
-  } else if (!FsyncRetry(fd.get())) {
-    error = errno;
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    failure = {err::kPathAccess, Reason(errno)};
+    return nullptr;
   }
-  if (fd.Close() != 0 && error == 0) error = errno;
-  if (error == 0 && oldExists && !permanent) {
-    // The old version is to go to the trash. When that cannot be done the
-    // file is not replaced, rather than lose the old version.
-    error = PutInTrash(target, TrashMode::kCopy);
-    if (error != 0) {
-      what = "the old file could not be put in the trash, so it was left as it was: ";
-      number = err::kPathAccess;
-    }
-  }
-  if (error == 0 && rename(temp.c_str(), target.c_str()) != 0) {
-    error = errno;
-    number = err::kPathAccess;
-  }
-  if (error != 0) {
-    unlink(temp.c_str());
-    RaiseWrite(number, path, what, error);
-  }
-  SyncFolder(folder);
+  return std::make_unique<PosixNewFile>(std::move(temp), fd, mode);
 }
+
+StepFailure DiskFull() { return {err::kFileIo, Reason(ENOSPC)}; }
+
+StepFailure TrashOldVersion(const std::string& target, std::string& keep) {
+  // A copy goes to the trash; the old file keeps the name until the rename.
+  keep.clear();
+  if (int error = PutInTrash(target, TrashMode::kCopy); error != 0) {
+    return {
+        err::kPathAccess,
+        "the old file could not be put in the trash, so it was left as it was: " + Reason(error)};
+  }
+  return {};
+}
+
+StepFailure RenameOver(const std::string& from, const std::string& target, const std::string&) {
+  if (rename(from.c_str(), target.c_str()) != 0) return {err::kPathAccess, Reason(errno)};
+  return {};
+}
+
+void Finished(const std::string& target, const std::string&) { SyncFolder(FolderOf(target)); }
+
+}  // namespace replace_steps
 
 std::string WhyCannotReplace(const std::string& path, bool permanent) {
   if (TrimBlanks(path).empty()) return "the path is empty";
@@ -662,11 +675,6 @@ std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) 
   }
   Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
                           " could be kept anywhere (" + reasons + ")");
-}
-
-void FailNextReplaceAfterForTesting(long long bytes, const std::string& onlyPath) {
-  g_failReplaceAfter = bytes;
-  g_failReplaceOnly = onlyPath;
 }
 
 }  // namespace bolvarin

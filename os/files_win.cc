@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,14 +19,13 @@
 #include "base/error.h"
 #include "base/text.h"
 #include "os/files.h"
+#include "os/replace_steps.h"
+#include "os/temp_names.h"
 #include "os/win_handles_win.h"
 
 namespace bolvarin {
 
 namespace {
-
-long long g_failReplaceAfter = -1;  // FailNextReplaceAfterForTesting
-std::string g_failReplaceOnly;      // ... of this path only, when not empty
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -74,43 +74,58 @@ void ShellDelete(const std::string& path, bool permanent) {
   SHFileOperationA(&op);
 }
 
-// A name that does not exist yet in `folder`, beside the file `name`.
-std::string TemporaryName(const std::string& folder, const std::string& name, const char* tag) {
-  for (unsigned attempt = 0;; ++attempt) {
-    const std::string candidate = folder + "." + name + "." + tag +
-                                  std::to_string(GetCurrentProcessId()) + "-" +
-                                  std::to_string(GetTickCount() + attempt);
-    if (!Exists(candidate)) return candidate;
+// Creates a new file beside `target` under a temporary name of its own
+// (".NAME.syncbolvarin-XXXXXX"), exclusively, with `flags`. Returns the
+// handle, invalid with GetLastError() set on failure, and the name in `path`.
+HANDLE CreateTemporaryBeside(const std::string& target, DWORD flags, std::string& path) {
+  static const char kChars[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  static unsigned long long counter = 0;
+  const std::string pattern = FolderOf(target) + TemporaryNamePattern(NameOf(target));
+  const size_t xs = pattern.size() - 6;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    unsigned long long seed = (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^
+                              GetTickCount64() ^ (++counter * 0x9E3779B97F4A7C15ull);
+    path = pattern;
+    for (size_t i = xs; i < path.size(); ++i) {
+      path[i] = kChars[seed % 62];
+      seed /= 62;
+    }
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
   }
+  SetLastError(ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
+// Writes all of `contents` to `file`; 0 or the Win32 error.
+DWORD WriteAll(HANDLE file, std::string_view contents) {
+  const char* data = contents.data();
+  size_t size = contents.size();
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr)) return GetLastError();
+    data += written;
+    size -= written;
+  }
+  return 0;
 }
 
 // Writes `contents` to the new file `path` and flushes it to the disk.
 // Returns 0 or the Win32 error; on failure the file is removed again.
-DWORD WriteNewFile(const std::string& path, std::string_view contents, long long failAfter) {
+DWORD WriteNewFile(const std::string& path, std::string_view contents) {
   win::Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return GetLastError();
-  DWORD error = 0;
-  size_t size = contents.size();
-  if (failAfter >= 0) size = std::min(size, static_cast<size_t>(failAfter));
-  const char* data = contents.data();
-  while (size > 0 && error == 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD written = 0;
-    if (!WriteFile(file.get(), data, chunk, &written, nullptr)) error = GetLastError();
-    data += written;
-    size -= written;
-  }
-  if (error == 0 && failAfter >= 0) error = ERROR_DISK_FULL;
+  DWORD error = WriteAll(file.get(), contents);
   if (error == 0 && !FlushFileBuffers(file.get())) error = GetLastError();
   if (!file.Reset() && error == 0) error = GetLastError();
   if (error != 0) DeleteFileA(path.c_str());
   return error;
 }
 
-[[noreturn]] void RaiseWrite(int32_t number, const std::string& path, const std::string& what,
-                             DWORD error) {
-  Raise(number, "Cannot write " + Quoted(path) + ": " + what + win::ErrorMessage(error));
+replace_steps::StepFailure Failed(int32_t number, DWORD error, const std::string& what = {}) {
+  return {number, what + win::ErrorMessage(error)};
 }
 
 }  // namespace
@@ -180,56 +195,106 @@ void RemoveFile(const std::string& filePath, bool permanent) {
   ShellDelete(filePath, permanent);  // a file that cannot be removed simply stays
 }
 
-void ReplaceFile(const std::string& path, std::string_view contents, bool permanent) {
-  const long long failAfter = g_failReplaceOnly.empty() || g_failReplaceOnly == path
-                                  ? std::exchange(g_failReplaceAfter, -1)
-                                  : -1;
-  if (TrimBlanks(path).empty()) Raise(err::kPathAccess, "Cannot write a file: the path is empty");
-  if (IsFolder(path)) Raise(err::kPathAccess, "Cannot write " + Quoted(path) + ": it is a folder");
+namespace replace_steps {
 
-  const std::string folder = FolderOf(path), name = NameOf(path);
-  const bool oldExists = IsRegularFile(path);
+namespace {
 
-  // 1. The new version, complete and flushed, under a temporary name.
-  const std::string fresh = TemporaryName(folder, name, "new");
-  if (DWORD error = WriteNewFile(fresh, contents, failAfter)) {
-    RaiseWrite(err::kFileIo, path, "", error);
+class WinNewFile : public NewFile {
+ public:
+  WinNewFile(std::string path, HANDLE file) : file_(file) { path_ = std::move(path); }
+  StepFailure Write(std::string_view data) override {
+    if (DWORD error = WriteAll(file_.get(), data)) return Failed(err::kFileIo, error);
+    return {};
+  }
+  StepFailure Finish() override {
+    DWORD error = 0;
+    if (!FlushFileBuffers(file_.get())) error = GetLastError();
+    if (!file_.Reset() && error == 0) error = GetLastError();
+    if (error != 0) return Failed(err::kFileIo, error);
+    return {};
+  }
+  void Remove() override {
+    file_.Reset();
+    DeleteFileA(path_.c_str());
   }
 
-  // 2. Deleting for good needs no extra step: the rename below replaces the
-  // old file in one move. For the recycle bin, the old file itself must go
-  // there under its own name, so a private copy keeps its contents until the
-  // new version has the name.
-  std::string keep;
-  if (oldExists && !permanent) {
-    keep = TemporaryName(folder, name, "old");
-    if (!CopyFileA(path.c_str(), keep.c_str(), TRUE)) {
+ private:
+  win::Handle file_;
+};
+
+}  // namespace
+
+StepFailure FindTarget(const std::string& path, std::string& target, bool& exists) {
+  target = path;
+  exists = false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {err::kPathAccess, "it is a folder"};
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    return {err::kPathAccess, "it is a device, not a regular file; it is left as it is"};
+  }
+  exists = true;
+  return {};
+}
+
+std::unique_ptr<NewFile> CreateNewFile(const std::string& target, StepFailure& failure) {
+  std::string path;
+  HANDLE file = CreateTemporaryBeside(target, FILE_ATTRIBUTE_NORMAL, path);
+  if (file == INVALID_HANDLE_VALUE) {
+    failure = Failed(err::kPathAccess, GetLastError());
+    return nullptr;
+  }
+  return std::make_unique<WinNewFile>(std::move(path), file);
+}
+
+StepFailure DiskFull() { return Failed(err::kFileIo, ERROR_DISK_FULL); }
+
+StepFailure TrashOldVersion(const std::string& target, std::string& keep) {
+  // The old file itself must go to the recycle bin under its own name, so a
+  // private copy keeps its contents until the new version has the name.
+  {
+    win::Handle reserved(CreateTemporaryBeside(target, FILE_ATTRIBUTE_NORMAL, keep));
+    if (!reserved.valid()) {
       const DWORD error = GetLastError();
-      DeleteFileA(fresh.c_str());
-      RaiseWrite(err::kPathAccess, path,
-                 "the old file could not be kept, so it was left as it was: ", error);
-    }
-    ShellDelete(path, false);
-    if (Exists(path)) {
-      DeleteFileA(fresh.c_str());
-      DeleteFileA(keep.c_str());
-      Raise(err::kPathAccess, "Cannot write " + Quoted(path) +
-                                  ": the old file could not be put in the recycle bin, so it "
-                                  "was left as it was");
+      keep.clear();
+      return Failed(err::kPathAccess, error,
+                    "the old file could not be kept, so it was left as it was: ");
     }
   }
-
-  // 3. The new version takes the name.
-  if (!MoveFileExA(fresh.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!CopyFileA(target.c_str(), keep.c_str(), FALSE)) {
     const DWORD error = GetLastError();
-    DeleteFileA(fresh.c_str());
-    // Put the old contents back under the name rather than leave it empty.
-    if (!keep.empty()) MoveFileExA(keep.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
-    RaiseWrite(err::kPathAccess, path, "", error);
+    DeleteFileA(keep.c_str());
+    keep.clear();
+    return Failed(err::kPathAccess, error,
+                  "the old file could not be kept, so it was left as it was: ");
   }
+  ShellDelete(target, false);
+  if (Exists(target)) {
+    DeleteFileA(keep.c_str());
+    keep.clear();
+    return {err::kPathAccess,
+            "the old file could not be put in the recycle bin, so it was left as it was"};
+  }
+  return {};
+}
+
+StepFailure RenameOver(const std::string& from, const std::string& target,
+                       const std::string& keep) {
+  if (MoveFileExA(from.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return {};
+  }
+  const DWORD error = GetLastError();
+  // Put the old contents back under the name rather than leave it empty.
+  if (!keep.empty()) MoveFileExA(keep.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  return Failed(err::kPathAccess, error);
+}
+
+void Finished(const std::string&, const std::string& keep) {
   if (!keep.empty()) DeleteFileA(keep.c_str());
 }
+
+}  // namespace replace_steps
 
 std::string WhyCannotReplace(const std::string& path, bool permanent) {
   if (TrimBlanks(path).empty()) return "the path is empty";
@@ -250,9 +315,9 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
     return "the folder " + Quoted(folder) + " does not exist";
   }
   // The folder must really take a new file: try one, gone again on closing.
-  const std::string probe = TemporaryName(folder, NameOf(path), "probe");
-  win::Handle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  std::string probe;
+  win::Handle file(
+      CreateTemporaryBeside(path, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, probe));
   if (!file.valid()) {
     return "no file can be created in the folder " + Quoted(folder) + ": " +
            win::ErrorMessage(GetLastError());
@@ -304,7 +369,7 @@ std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) 
     for (int attempt = 1; error == 0 && attempt <= 100; ++attempt) {
       const std::string copy =
           folder + (attempt == 1 ? name : name + "-" + std::to_string(attempt));
-      error = WriteNewFile(copy, contents, -1);
+      error = WriteNewFile(copy, contents);
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         error = 0;
         continue;
@@ -316,11 +381,6 @@ std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) 
   }
   Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
                           " could be kept anywhere (" + reasons + ")");
-}
-
-void FailNextReplaceAfterForTesting(long long bytes, const std::string& onlyPath) {
-  g_failReplaceAfter = bytes;
-  g_failReplaceOnly = onlyPath;
 }
 
 }  // namespace bolvarin
