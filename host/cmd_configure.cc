@@ -230,14 +230,8 @@ struct ConfigureOptions {
 };
 
 int32_t ParseType(const std::string& text) {
-  try {
-    size_t used = 0;
-    const long long value = std::stoll(text, &used);
-    if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX) {
-      return static_cast<int32_t>(value);
-    }
-  } catch (const std::exception&) {
-  }
+  const std::optional<long long> value = WholeInteger(text);
+  if (value && *value >= INT32_MIN && *value <= INT32_MAX) return static_cast<int32_t>(*value);
   throw CommandError("--type: \"" + text + "\" is not a sync type code (a 32-bit integer)");
 }
 

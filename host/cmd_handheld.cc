@@ -80,15 +80,9 @@ Bytes ParseHexOption(const std::string& option, const std::string& text) {
 
 // "12", "0x40", "0XC0": decimal or hexadecimal, within lo..hi.
 int32_t ParseNumber(const std::string& option, const std::string& text, int64_t lo, int64_t hi) {
-  try {
-    size_t used = 0;
-    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    long long value = std::stoll(hex ? text.substr(2) : text, &used, hex ? 16 : 10);
-    if (used == text.size() - (hex ? 2 : 0) && value >= lo && value <= hi) {
-      return static_cast<int32_t>(value);
-    }
-  } catch (const std::exception&) {
-  }
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::optional<long long> value = WholeInteger(hex ? text.substr(2) : text, hex ? 16 : 10);
+  if (value && *value >= lo && *value <= hi) return static_cast<int32_t>(*value);
   throw CommandError(option + ": \"" + text + "\" is not a number from " + std::to_string(lo) +
                      " to " + std::to_string(hi));
 }
@@ -414,215 +408,229 @@ void EditPreference(const PrefOptions& o) {
   device.Save(o.image);
 }
 
+// handheld create: a new image.
+void AddCreate(CLI::App* hh) {
+  auto image = std::make_shared<std::string>();
+  auto force = std::make_shared<bool>(false);
+  auto* cmd = hh->add_subcommand(
+      "create",
+      "Write a new image: an empty \"MaBolvarin Data\" database (creator Bolv, type Data, 16 "
+      "free categories) and preference 0 of Bolv holding three empty lists");
+  cmd->add_option("--image", *image, "Handheld image file to create")->required();
+  cmd->add_flag("--force", *force, "Replace an existing file");
+  cmd->callback([image, force] {
+    Guard("create", [&] {
+      ImageLock lock(*image, "syncbolvarin handheld create");
+      if (!*force && fs::exists(*image)) {
+        throw CommandError(*image + " already exists; use --force to replace it");
+      }
+      NewImage().Save(*image);
+    });
+  });
+}
+
+// handheld show: a summary of an image.
+void AddShow(CLI::App* hh) {
+  auto image = std::make_shared<std::string>();
+  auto* cmd = hh->add_subcommand(
+      "show",
+      "Summarise an image: databases, categories, records (as desktop lines where they "
+      "convert, otherwise in hex) and preferences");
+  cmd->add_option("--image", *image, "Handheld image file")->required();
+  cmd->callback([image] {
+    Guard("show", [&] {
+      Device device = LoadImage(*image);
+      Show(device, *image, std::cout);
+    });
+  });
+}
+
+// handheld export: the image as JSON.
+void AddExport(CLI::App* hh) {
+  auto image = std::make_shared<std::string>();
+  auto* cmd = hh->add_subcommand("export", "Print the image as JSON on standard output");
+  cmd->add_option("--image", *image, "Handheld image file")->required();
+  cmd->callback([image] { Guard("export", [&] { std::cout << LoadImage(*image).ToJson(); }); });
+}
+
+// handheld import: a checked JSON image becomes the image file.
+void AddImport(CLI::App* hh) {
+  auto image = std::make_shared<std::string>();
+  auto file = std::make_shared<std::string>();
+  auto* cmd = hh->add_subcommand(
+      "import",
+      "Check a JSON image and write it as the image file (replacing it). Nothing is written "
+      "when FILE is not a valid image");
+  cmd->add_option("--image", *image, "Handheld image file to write")->required();
+  cmd->add_option("FILE", *file, "JSON image to read, or - for standard input")->required();
+  cmd->callback([image, file] {
+    Guard("import", [&] {
+      std::string text = ReadInput(*file);
+      ImageLock lock(*image, "syncbolvarin handheld import");
+      Device::FromJson(text, *file == "-" ? "standard input" : *file).Save(*image);
+    });
+  });
+}
+
+// handheld add: a new record, marked changed.
+void AddAddRecord(CLI::App* hh) {
+  auto o = std::make_shared<RecordOptions>();
+  auto* cmd = hh->add_subcommand(
+      "add",
+      "Add a record at the end, marked changed (attributes 40 hex), as the handheld "
+      "application does; prints its new identifier");
+  AddRecordOptions(cmd, *o, false);
+  AddContentOptions(cmd, *o);
+  cmd->callback([o] {
+    Guard("add", [&] {
+      ImageLock lock(o->image, "syncbolvarin handheld add");
+      Device device = LoadImage(o->image);
+      Database& db = FindDatabase(device, o->image, o->database);
+      NewContent content = ContentFrom(device, *o);
+      int32_t category = o->category.value_or(content.lineCategory.value_or(0));
+      int32_t id = db.Append(Record{0, category, handheld::kAttrDirty, content.data});
+      device.Save(o->image);
+      std::cout << id << "\n";
+    });
+  });
+}
+
+// handheld change: new bytes for a record, marked changed.
+void AddChangeRecord(CLI::App* hh) {
+  auto o = std::make_shared<RecordOptions>();
+  auto* cmd = hh->add_subcommand(
+      "change", "Replace a record's bytes and mark it changed (attributes 40 hex)");
+  AddRecordOptions(cmd, *o, true);
+  AddContentOptions(cmd, *o);
+  cmd->callback([o] {
+    Guard("change", [&] {
+      ImageLock lock(o->image, "syncbolvarin handheld change");
+      Device device = LoadImage(o->image);
+      Database& db = FindDatabase(device, o->image, o->database);
+      Record& rec = FindRecord(db, o->image, *o->id);
+      NewContent content = ContentFrom(device, *o);
+      rec.category = o->category.value_or(content.lineCategory.value_or(rec.category));
+      rec.attributes = handheld::kAttrDirty;
+      rec.data = content.data;
+      device.Save(o->image);
+    });
+  });
+}
+
+// handheld delete: a record marked deleted and changed, purged by the next sync.
+void AddDeleteRecord(CLI::App* hh) {
+  auto o = std::make_shared<RecordOptions>();
+  auto* cmd = hh->add_subcommand(
+      "delete",
+      "Delete a record as the handheld application does: it is marked deleted and changed "
+      "(attributes C0 hex) and stays until a sync purges it");
+  AddRecordOptions(cmd, *o, true);
+  cmd->callback(
+      [o] { SetAttributes(*o, "delete", handheld::kAttrDeleted | handheld::kAttrDirty); });
+}
+
+// handheld archive: a record marked deleted and archived.
+void AddArchiveRecord(CLI::App* hh) {
+  auto a = std::make_shared<RecordOptions>();
+  auto* archive = hh->add_subcommand(
+      "archive",
+      "Archive a record: marked deleted and archived (attributes 88 hex); a sync leaves its "
+      "desktop line alone and purges it from the handheld");
+  AddRecordOptions(archive, *a, true);
+  archive->callback(
+      [a] { SetAttributes(*a, "archive", handheld::kAttrDeleted | handheld::kAttrArchived); });
+}
+
+// handheld set-attributes: a record's attribute byte.
+void AddSetAttributes(CLI::App* hh) {
+  auto o = std::make_shared<RecordOptions>();
+  auto* cmd = hh->add_subcommand("set-attributes",
+                                 "Set a record's attribute byte to VALUE (decimal or 0x..)");
+  AddRecordOptions(cmd, *o, true);
+  cmd->add_option("VALUE", o->value, "Attributes, 0..255 (e.g. 64 or 0x40)")->required();
+  cmd->callback([o] {
+    int32_t value = ParseNumber("VALUE", o->value, 0, handheld::kMaxRecordAttributes);
+    SetAttributes(*o, "set-attributes", value);
+  });
+}
+
+// handheld category: one category slot.
+void AddCategory(CLI::App* hh) {
+  auto o = std::make_shared<CategoryOptions>();
+  auto* cmd = hh->add_subcommand(
+      "category",
+      "Edit a category slot as the handheld application does: the slot is marked dirty "
+      "unless --clean is given");
+  cmd->add_option("--image", o->image, "Handheld image file")->required();
+  cmd->add_option("--database", o->database, "Database name")->capture_default_str();
+  cmd->add_option("--index", o->index, "Slot, 0..15")->required()->check(CLI::Range(0, 15));
+  cmd->add_option("--name", o->name, "New name, at most 15 characters (empty frees the slot)");
+  cmd->add_option("--id", o->id, "New category identifier, 0..255")->check(CLI::Range(0, 255));
+  auto* dirty = cmd->add_flag("--dirty", o->dirty, "Mark the slot dirty (the default)");
+  cmd->add_flag("--clean", o->clean, "Mark the slot clean")->excludes(dirty);
+  cmd->callback([o] {
+    Guard("category", [&] {
+      if (o->name && o->name->size() > handheld::kMaxCategoryName) {
+        throw CommandError("--name: \"" + *o->name + "\" is " + std::to_string(o->name->size()) +
+                           " characters long; a category name holds at most 15");
+      }
+      if (o->name && o->name->find('\0') != std::string::npos) {
+        throw CommandError("--name: a category name cannot hold the character 0");
+      }
+      ImageLock lock(o->image, "syncbolvarin handheld category");
+      Device device = LoadImage(o->image);
+      Database& db = FindDatabase(device, o->image, o->database);
+      auto& slot = db.categories[static_cast<size_t>(o->index)];
+      if (o->name) slot.name = *o->name;
+      if (o->id) slot.id = *o->id;
+      slot.dirty = !o->clean;
+      device.Save(o->image);
+    });
+  });
+}
+
+// handheld pref: a preference, whole or list by list.
+void AddPref(CLI::App* hh) {
+  auto o = std::make_shared<PrefOptions>();
+  auto* cmd = hh->add_subcommand(
+      "pref",
+      "Set a preference: its bytes (--hex), or for the ledger's preference 0 its lists; lists "
+      "not given and the 24-byte header are kept. Entries are separated by commas (\\, for a "
+      "comma inside an entry); an empty text is an empty list");
+  cmd->add_option("--image", o->image, "Handheld image file")->required();
+  cmd->add_option("--creator", o->creator, "Creator code")->capture_default_str();
+  cmd->add_option("--number", o->number, "Preference number")->capture_default_str();
+  cmd->add_option("--version", o->version, "Version number to store (default: kept, 1 when new)");
+  cmd->add_option("--hex", o->hex, "The whole preference in hex (blanks allowed)");
+  cmd->add_option("--header", o->header, "The 24-byte header in hex (default: kept, or zeros)");
+  cmd->add_option("--modes", o->modes, "Mode list, e.g. \"Cash,Card,Cheque\"");
+  cmd->add_option("--types", o->types, "Type list (at most 63 entries)");
+  cmd->add_option("--descs", o->descs, "Description list");
+  cmd->callback([o] {
+    Guard("pref", [&] {
+      ImageLock lock(o->image, "syncbolvarin handheld pref");
+      EditPreference(*o);
+    });
+  });
+}
+
 }  // namespace
 
 void AddHandheldCommand(CLI::App& app) {
   auto* hh = app.add_subcommand(
       "handheld", "Create, inspect, export, import and edit a simulated handheld's image");
   hh->require_subcommand(1);
-
-  // create
-  {
-    auto image = std::make_shared<std::string>();
-    auto force = std::make_shared<bool>(false);
-    auto* cmd = hh->add_subcommand(
-        "create",
-        "Write a new image: an empty \"MaBolvarin Data\" database (creator Bolv, type Data, 16 "
-        "free categories) and preference 0 of Bolv holding three empty lists");
-    cmd->add_option("--image", *image, "Handheld image file to create")->required();
-    cmd->add_flag("--force", *force, "Replace an existing file");
-    cmd->callback([image, force] {
-      Guard("create", [&] {
-        ImageLock lock(*image, "syncbolvarin handheld create");
-        if (!*force && fs::exists(*image)) {
-          throw CommandError(*image + " already exists; use --force to replace it");
-        }
-        NewImage().Save(*image);
-      });
-    });
-  }
-
-  // show
-  {
-    auto image = std::make_shared<std::string>();
-    auto* cmd = hh->add_subcommand(
-        "show",
-        "Summarise an image: databases, categories, records (as desktop lines where they "
-        "convert, otherwise in hex) and preferences");
-    cmd->add_option("--image", *image, "Handheld image file")->required();
-    cmd->callback([image] {
-      Guard("show", [&] {
-        Device device = LoadImage(*image);
-        Show(device, *image, std::cout);
-      });
-    });
-  }
-
-  // export
-  {
-    auto image = std::make_shared<std::string>();
-    auto* cmd = hh->add_subcommand("export", "Print the image as JSON on standard output");
-    cmd->add_option("--image", *image, "Handheld image file")->required();
-    cmd->callback([image] { Guard("export", [&] { std::cout << LoadImage(*image).ToJson(); }); });
-  }
-
-  // import
-  {
-    auto image = std::make_shared<std::string>();
-    auto file = std::make_shared<std::string>();
-    auto* cmd = hh->add_subcommand(
-        "import",
-        "Check a JSON image and write it as the image file (replacing it). Nothing is written "
-        "when FILE is not a valid image");
-    cmd->add_option("--image", *image, "Handheld image file to write")->required();
-    cmd->add_option("FILE", *file, "JSON image to read, or - for standard input")->required();
-    cmd->callback([image, file] {
-      Guard("import", [&] {
-        std::string text = ReadInput(*file);
-        ImageLock lock(*image, "syncbolvarin handheld import");
-        Device::FromJson(text, *file == "-" ? "standard input" : *file).Save(*image);
-      });
-    });
-  }
-
-  // add
-  {
-    auto o = std::make_shared<RecordOptions>();
-    auto* cmd = hh->add_subcommand(
-        "add",
-        "Add a record at the end, marked changed (attributes 40 hex), as the handheld "
-        "application does; prints its new identifier");
-    AddRecordOptions(cmd, *o, false);
-    AddContentOptions(cmd, *o);
-    cmd->callback([o] {
-      Guard("add", [&] {
-        ImageLock lock(o->image, "syncbolvarin handheld add");
-        Device device = LoadImage(o->image);
-        Database& db = FindDatabase(device, o->image, o->database);
-        NewContent content = ContentFrom(device, *o);
-        int32_t category = o->category.value_or(content.lineCategory.value_or(0));
-        int32_t id = db.Append(Record{0, category, handheld::kAttrDirty, content.data});
-        device.Save(o->image);
-        std::cout << id << "\n";
-      });
-    });
-  }
-
-  // change
-  {
-    auto o = std::make_shared<RecordOptions>();
-    auto* cmd = hh->add_subcommand(
-        "change", "Replace a record's bytes and mark it changed (attributes 40 hex)");
-    AddRecordOptions(cmd, *o, true);
-    AddContentOptions(cmd, *o);
-    cmd->callback([o] {
-      Guard("change", [&] {
-        ImageLock lock(o->image, "syncbolvarin handheld change");
-        Device device = LoadImage(o->image);
-        Database& db = FindDatabase(device, o->image, o->database);
-        Record& rec = FindRecord(db, o->image, *o->id);
-        NewContent content = ContentFrom(device, *o);
-        rec.category = o->category.value_or(content.lineCategory.value_or(rec.category));
-        rec.attributes = handheld::kAttrDirty;
-        rec.data = content.data;
-        device.Save(o->image);
-      });
-    });
-  }
-
-  // delete, archive
-  {
-    auto o = std::make_shared<RecordOptions>();
-    auto* cmd = hh->add_subcommand(
-        "delete",
-        "Delete a record as the handheld application does: it is marked deleted and changed "
-        "(attributes C0 hex) and stays until a sync purges it");
-    AddRecordOptions(cmd, *o, true);
-    cmd->callback(
-        [o] { SetAttributes(*o, "delete", handheld::kAttrDeleted | handheld::kAttrDirty); });
-
-    auto a = std::make_shared<RecordOptions>();
-    auto* archive = hh->add_subcommand(
-        "archive",
-        "Archive a record: marked deleted and archived (attributes 88 hex); a sync leaves its "
-        "desktop line alone and purges it from the handheld");
-    AddRecordOptions(archive, *a, true);
-    archive->callback(
-        [a] { SetAttributes(*a, "archive", handheld::kAttrDeleted | handheld::kAttrArchived); });
-  }
-
-  // set-attributes
-  {
-    auto o = std::make_shared<RecordOptions>();
-    auto* cmd = hh->add_subcommand("set-attributes",
-                                   "Set a record's attribute byte to VALUE (decimal or 0x..)");
-    AddRecordOptions(cmd, *o, true);
-    cmd->add_option("VALUE", o->value, "Attributes, 0..255 (e.g. 64 or 0x40)")->required();
-    cmd->callback([o] {
-      int32_t value = ParseNumber("VALUE", o->value, 0, handheld::kMaxRecordAttributes);
-      SetAttributes(*o, "set-attributes", value);
-    });
-  }
-
-  // category
-  {
-    auto o = std::make_shared<CategoryOptions>();
-    auto* cmd = hh->add_subcommand(
-        "category",
-        "Edit a category slot as the handheld application does: the slot is marked dirty "
-        "unless --clean is given");
-    cmd->add_option("--image", o->image, "Handheld image file")->required();
-    cmd->add_option("--database", o->database, "Database name")->capture_default_str();
-    cmd->add_option("--index", o->index, "Slot, 0..15")->required()->check(CLI::Range(0, 15));
-    cmd->add_option("--name", o->name, "New name, at most 15 characters (empty frees the slot)");
-    cmd->add_option("--id", o->id, "New category identifier, 0..255")->check(CLI::Range(0, 255));
-    auto* dirty = cmd->add_flag("--dirty", o->dirty, "Mark the slot dirty (the default)");
-    cmd->add_flag("--clean", o->clean, "Mark the slot clean")->excludes(dirty);
-    cmd->callback([o] {
-      Guard("category", [&] {
-        if (o->name && o->name->size() > handheld::kMaxCategoryName) {
-          throw CommandError("--name: \"" + *o->name + "\" is " + std::to_string(o->name->size()) +
-                             " characters long; a category name holds at most 15");
-        }
-        if (o->name && o->name->find('\0') != std::string::npos) {
-          throw CommandError("--name: a category name cannot hold the character 0");
-        }
-        ImageLock lock(o->image, "syncbolvarin handheld category");
-        Device device = LoadImage(o->image);
-        Database& db = FindDatabase(device, o->image, o->database);
-        auto& slot = db.categories[static_cast<size_t>(o->index)];
-        if (o->name) slot.name = *o->name;
-        if (o->id) slot.id = *o->id;
-        slot.dirty = !o->clean;
-        device.Save(o->image);
-      });
-    });
-  }
-
-  // pref
-  {
-    auto o = std::make_shared<PrefOptions>();
-    auto* cmd = hh->add_subcommand(
-        "pref",
-        "Set a preference: its bytes (--hex), or for the ledger's preference 0 its lists; lists "
-        "not given and the 24-byte header are kept. Entries are separated by commas (\\, for a "
-        "comma inside an entry); an empty text is an empty list");
-    cmd->add_option("--image", o->image, "Handheld image file")->required();
-    cmd->add_option("--creator", o->creator, "Creator code")->capture_default_str();
-    cmd->add_option("--number", o->number, "Preference number")->capture_default_str();
-    cmd->add_option("--version", o->version, "Version number to store (default: kept, 1 when new)");
-    cmd->add_option("--hex", o->hex, "The whole preference in hex (blanks allowed)");
-    cmd->add_option("--header", o->header, "The 24-byte header in hex (default: kept, or zeros)");
-    cmd->add_option("--modes", o->modes, "Mode list, e.g. \"Cash,Card,Cheque\"");
-    cmd->add_option("--types", o->types, "Type list (at most 63 entries)");
-    cmd->add_option("--descs", o->descs, "Description list");
-    cmd->callback([o] {
-      Guard("pref", [&] {
-        ImageLock lock(o->image, "syncbolvarin handheld pref");
-        EditPreference(*o);
-      });
-    });
-  }
+  AddCreate(hh);
+  AddShow(hh);
+  AddExport(hh);
+  AddImport(hh);
+  AddAddRecord(hh);
+  AddChangeRecord(hh);
+  AddDeleteRecord(hh);
+  AddArchiveRecord(hh);
+  AddSetAttributes(hh);
+  AddCategory(hh);
+  AddPref(hh);
 }
 
 }  // namespace bolvarin::host

@@ -17,8 +17,8 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
-#include "os/files.h"
 #include "host/image_lock.h"
+#include "os/files.h"
 
 namespace bolvarin::host {
 
@@ -43,14 +43,8 @@ int32_t ParseSyncType(const std::string& text) {
       {"install", 4}, {"backup", 5}, {"nothing", 6},
   };
   if (auto it = kNames.find(text); it != kNames.end()) return it->second;
-  try {
-    size_t used = 0;
-    long value = std::stol(text, &used);
-    if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX) {
-      return static_cast<int32_t>(value);
-    }
-  } catch (const std::exception&) {
-  }
+  const std::optional<long long> value = WholeInteger(text);
+  if (value && *value >= INT32_MIN && *value <= INT32_MAX) return static_cast<int32_t>(*value);
   throw CommandError("--type: \"" + text +
                      "\" is neither a sync type code nor one of fast, slow, hh2pc, pc2hh, "
                      "install, backup, nothing");

@@ -2,6 +2,7 @@
 // group, each in its own file.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -35,6 +36,10 @@ void AddHandheldCommand(CLI::App& app);  // host/cmd_handheld.cc
 void AddCodecCommand(CLI::App& app);     // host/cmd_codec.cc
 
 void AddConfigureCommand(CLI::App& app);  // host/cmd_configure.cc
+
+// `text` read whole as an integer in `base` (with std::stoll's syntax), or
+// nothing when it is not one or does not fit; the caller words the error.
+std::optional<long long> WholeInteger(const std::string& text, int base = 10);
 
 // Points the settings store at `path` when it is not empty (the --settings
 // option); otherwise the default settings file is used.

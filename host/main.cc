@@ -55,4 +55,15 @@ int g_exitStatus = kExitOk;
 void SetExitStatus(int status) { g_exitStatus = status; }
 int ExitStatus() { return g_exitStatus; }
 
+std::optional<long long> WholeInteger(const std::string& text, int base) {
+  try {
+    size_t used = 0;
+    const long long value = std::stoll(text, &used, base);
+    if (used == text.size()) return value;
+  } catch (const std::logic_error&) {
+    // std::stoll's way of saying "no number" or "out of range".
+  }
+  return std::nullopt;
+}
+
 }  // namespace bolvarin::host
