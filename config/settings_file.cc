@@ -1,4 +1,4 @@
-// The settings store of POSIX builds: every key and value in one text file.
+// A settings store that keeps every key and value in one text file.
 //
 // The file holds one line per value, KEY TAB NAME TAB VALUE, and a line with
 // only KEY for a key that exists without values. Backslash, tab, carriage
@@ -9,16 +9,14 @@
 // Every change rewrites the whole file through a temporary file that takes
 // the name only once it is complete on disk.
 
-#include <cstdlib>
+#include "config/settings_file.h"
+
 #include <exception>
 #include <filesystem>
 #include <vector>
 
 #include "base/text.h"
-#include "config/settings_default.h"
-#include "config/settings_file.h"
 #include "os/files.h"
-#include "os/home_posix.h"
 
 namespace bolvarin {
 
@@ -170,27 +168,6 @@ bool IsValue(const Line& line, const std::string& key, const std::string& name) 
   return line.parsed && !line.keyOnly && SameNoCase(line.key, key) && SameNoCase(line.name, name);
 }
 
-// The backend used when the host installed none: the file that
-// DefaultSettingsPath() names at the moment of each call, so that a change of
-// the environment is seen at once.
-class DefaultFileSettings : public SettingsBackend {
- public:
-  bool CreateKey(const std::string& keyPath) override {
-    return FileSettings(DefaultSettingsPath()).CreateKey(keyPath);
-  }
-  std::optional<std::string> Query(const std::string& keyPath,
-                                   const std::string& valueName) override {
-    return FileSettings(DefaultSettingsPath()).Query(keyPath, valueName);
-  }
-  bool Set(const std::string& keyPath, const std::string& valueName,
-           const std::string& text) override {
-    return FileSettings(DefaultSettingsPath()).Set(keyPath, valueName, text);
-  }
-  bool Delete(const std::string& keyPath, const std::string& valueName) override {
-    return FileSettings(DefaultSettingsPath()).Delete(keyPath, valueName);
-  }
-};
-
 }  // namespace
 
 bool FileSettings::CreateKey(const std::string& keyPath) {
@@ -256,24 +233,6 @@ bool FileSettings::Delete(const std::string& keyPath, const std::string& valueNa
   std::erase_if(lines, [&](const Line& line) { return IsValue(line, keyPath, valueName); });
   if (lines.size() == before) return true;  // nothing to delete is no failure
   return Save(path_, lines, false);
-}
-
-std::string DefaultSettingsPath() {
-  const char* explicitPath = std::getenv("SYNCBOLVARIN_SETTINGS");
-  if (explicitPath != nullptr && explicitPath[0] != '\0') return explicitPath;
-  // XDG variables must hold absolute paths; any other value is ignored.
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  if (configHome != nullptr && configHome[0] == '/') {
-    return std::string(configHome) + "/syncbolvarin/settings";
-  }
-  const std::string home = HomeFolder();
-  if (home.empty()) return {};
-  return home + "/.config/syncbolvarin/settings";
-}
-
-SettingsBackend& DefaultSettings() {
-  static DefaultFileSettings backend;
-  return backend;
 }
 
 }  // namespace bolvarin

@@ -1,4 +1,4 @@
-// The POSIX settings backend: the values of each key in one text file.
+// A settings backend that keeps the values of each key in one text file.
 //
 // File format, one line per value: KEY "\t" NAME "\t" VALUE, with "\\", "\t"
 // and "\n" escaped in each part. Writes replace the file atomically; a
@@ -26,7 +26,7 @@ class FileSettings : public SettingsBackend {
   std::string path_;
 };
 
-// The default settings file: $SYNCBOLVARIN_SETTINGS when set, else
+// POSIX builds: the default settings file, $SYNCBOLVARIN_SETTINGS when set, else
 // $XDG_CONFIG_HOME/syncbolvarin/settings (or ~/.config/... when unset).
 std::string DefaultSettingsPath();
 
