@@ -17,7 +17,7 @@
 #include "windows/com/com_glue.h"
 #include "windows/com/com_object.h"
 #include "windows/com/com_raii.h"
-#include "windows/com/module.h"
+#include "windows/com/com_server.h"
 #include "windows/com/platform_com.h"
 #include "windows/com/syncbolvarin_idl.h"
 

@@ -128,6 +128,65 @@ TaggedValue FromVariant(const VARIANT& value) {
         "A platform value of variant type " + std::to_string(type) + " cannot be used here");
 }
 
+std::vector<std::string> TextsOf(const VARIANT& value, const std::string& what) {
+  const VARIANT* v = &value;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
+  if ((V_VT(v) & VT_ARRAY) == 0) {
+    // A single text, or none.
+    TaggedValue one = FromVariant(*v);
+    if (one.IsEmpty()) return {};
+    if (one.kind() != TaggedValue::Kind::kText) Raise(err::kTypeMismatch, what + " is not a text");
+    return {one.AsText()};
+  }
+  SAFEARRAY* array = (V_VT(v) & VT_BYREF) != 0 ? *V_ARRAYREF(v) : V_ARRAY(v);
+  std::vector<std::string> texts;
+  if (array == nullptr) return texts;
+  if (SafeArrayGetDim(array) != 1) {
+    Raise(err::kTypeMismatch, what + " has " + std::to_string(SafeArrayGetDim(array)) +
+                                  " dimensions instead of one");
+  }
+  LONG low = 0, high = -1;
+  SafeArrayGetLBound(array, 1, &low);
+  SafeArrayGetUBound(array, 1, &high);
+  const VARTYPE element = V_VT(v) & VT_TYPEMASK;
+  if (element != VT_VARIANT && element != VT_BSTR) {
+    Raise(err::kTypeMismatch, what + " is not a list of texts");
+  }
+  for (LONG i = low; i <= high; ++i) {
+    Variant item;
+    HRESULT hr;
+    if (element == VT_VARIANT) {
+      hr = SafeArrayGetElement(array, &i, item.Out());
+    } else {
+      BSTR text = nullptr;
+      hr = SafeArrayGetElement(array, &i, &text);
+      V_VT(item.get()) = VT_BSTR;
+      V_BSTR(item.get()) = text;
+    }
+    if (FAILED(hr)) Raise(err::kTypeMismatch, what + ": item " + std::to_string(i) + " cannot be read");
+    TaggedValue text = FromVariant(*item.get());
+    if (text.kind() != TaggedValue::Kind::kText) {
+      Raise(err::kTypeMismatch, what + ": item " + std::to_string(i) + " is not a text");
+    }
+    texts.push_back(text.AsText());
+  }
+  return texts;
+}
+
+Variant ToTextArray(const std::vector<std::string>& texts) {
+  SafeArray array(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size())));
+  if (array.get() == nullptr) throw std::bad_alloc();
+  for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
+    Bstr text = ToBstr(texts[static_cast<size_t>(i)]);
+    // SafeArrayPutElement copies the text.
+    if (FAILED(SafeArrayPutElement(array.get(), &i, text.get()))) throw std::bad_alloc();
+  }
+  Variant v;
+  V_VT(v.get()) = VT_ARRAY | VT_BSTR;
+  V_ARRAY(v.get()) = array.Detach();
+  return v;
+}
+
 HRESULT HresultOfNumber(int32_t number) {
   if (number > 0 && number <= 0xFFFF) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number);
   if (number < 0) return static_cast<HRESULT>(number);  // already an HRESULT

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "base/tagged_value.h"
 #include "windows/com/com_raii.h"
@@ -26,6 +27,15 @@ Variant ToVariant(const TaggedValue& value);
 // kinds are converted; a kind with no tagged counterpart raises a
 // type-mismatch ConduitError naming it.
 TaggedValue FromVariant(const VARIANT& value);
+
+// Lists of texts: a one-dimensional VT_ARRAY of VT_BSTR, or of VARIANTs
+// holding texts (as script hosts make them), through one level of VT_BYREF.
+// A single text is a list of one, an empty value a list of none. Anything
+// else raises a type-mismatch ConduitError that starts with `what`, the name
+// of the list.
+std::vector<std::string> TextsOf(const VARIANT& value, const std::string& what);
+// The way back: a VT_ARRAY of VT_BSTR.
+Variant ToTextArray(const std::vector<std::string>& texts);
 
 // The HRESULT that carries an error number: FACILITY_CONTROL with the number
 // in the low word, as automation clients expect it.

@@ -9,7 +9,8 @@
 
 namespace bolvarin::com {
 
-// Defined once by each server module (its DllCanUnloadNow counts them).
+// Defined by com_server.cc, of which each server DLL links its own copy (its
+// DllCanUnloadNow counts them).
 void ObjectCreated();
 void ObjectDestroyed();
 

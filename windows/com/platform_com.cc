@@ -176,39 +176,6 @@ ComPtr<IDispatch> Create(std::string_view name) {
   return object;
 }
 
-std::vector<std::string> TextsOf(const VARIANT& value) {
-  const VARIANT* v = &value;
-  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) v = V_VARIANTREF(v);
-  if ((V_VT(v) & VT_ARRAY) == 0) {
-    // A single name, or none.
-    TaggedValue one = FromVariant(*v);
-    if (one.IsEmpty()) return {};
-    return {one.AsText()};
-  }
-  SAFEARRAY* array = (V_VT(v) & VT_BYREF) != 0 ? *V_ARRAYREF(v) : V_ARRAY(v);
-  std::vector<std::string> texts;
-  if (array == nullptr || SafeArrayGetDim(array) != 1) return texts;
-  LONG low = 0, high = -1;
-  SafeArrayGetLBound(array, 1, &low);
-  SafeArrayGetUBound(array, 1, &high);
-  const VARTYPE element = V_VT(v) & VT_TYPEMASK;
-  for (LONG i = low; i <= high; ++i) {
-    Variant item;
-    if (element == VT_VARIANT) {
-      SafeArrayGetElement(array, &i, item.Out());
-    } else if (element == VT_BSTR) {
-      BSTR text = nullptr;
-      SafeArrayGetElement(array, &i, &text);
-      V_VT(item.get()) = VT_BSTR;
-      V_BSTR(item.get()) = text;
-    } else {
-      Raise(err::kTypeMismatch, "The platform's list of database names is not a list of texts");
-    }
-    texts.push_back(FromVariant(*item.get()).AsText());
-  }
-  return texts;
-}
-
 class DispSyncContext : public SyncContext {
  public:
   explicit DispSyncContext(ComPtr<IDispatch> d) : o_(std::move(d), "SyncContext") {}
@@ -220,7 +187,7 @@ class DispSyncContext : public SyncContext {
   }
   std::vector<std::string> DatabaseNames() override {
     Variant v = o_.Call("DatabaseNames");
-    return TextsOf(*v.get());
+    return TextsOf(*v.get(), "The platform's list of database names");
   }
   int32_t CreatorCode() override { return o_.Value("CreatorCode").AsInt32(); }
   int32_t TypeCode() override { return o_.Value("TypeCode").AsInt32(); }

@@ -1,0 +1,95 @@
+// The control object "SyncBolvarin.HandheldStandIn": loads the session's
+// handheld from an image, reads it back, sets the run the sync manager asks
+// for and hands over the log lines. The image's JSON is UTF-8 text; it
+// travels as UTF-16 BSTRs. The run's texts and the log lines are in the ANSI
+// code page, as the conduit's are.
+#include <string>
+
+#include "base/error.h"
+#include "windows/com/com_glue.h"
+#include "windows/standin/session.h"
+#include "windows/standin/standin_objects.h"
+#include "windows/standin/table_dispatch.h"
+
+namespace bolvarin::standin {
+
+namespace {
+
+using C = const DispCall&;
+
+// UTF-16 to UTF-8; text that is not valid UTF-16 raises instead of being
+// replaced silently.
+std::string Utf8(const std::wstring& wide, const char* what) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int n =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0, nullptr,
+                          nullptr);
+  if (n <= 0) Raise(err::kInvalidArgument, std::string(what) + " is not valid UTF-16 text");
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+  return out;
+}
+
+class ControlObject : public TableDispatch<ControlObject> {
+ public:
+  void LoadImage(C call) {
+    const std::string json = Utf8(call.Wide(0), "LoadImage's Json");
+    const std::string source = Utf8(call.Wide(1), "LoadImage's Source");
+    handheld::Device device;
+    try {
+      device = handheld::Device::FromJson(json, source);
+    } catch (const handheld::ImageError& e) {
+      // The message quotes the image, so it is UTF-8 like the image.
+      throw DispError{com::HresultOfNumber(err::kInvalidArgument), FromUtf8(e.what())};
+    }
+    Session::Get().Replace(std::move(device));
+  }
+  void ImageJson(C call) {
+    com::Variant text;
+    V_BSTR(text.get()) = com::Bstr(FromUtf8(Session::Get().device().ToJson())).Detach();
+    if (V_BSTR(text.get()) == nullptr) throw std::bad_alloc();
+    V_VT(text.get()) = VT_BSTR;
+    call.Return(std::move(text));
+  }
+  void SetRun(C call) {
+    handheld::RunRequest run;
+    run.syncType = call.Int(0);
+    run.desktopPath = call.Text(1);
+    run.desktopFileName = call.Text(2);
+    run.databases = com::TextsOf(call.Raw(3), "SetRun's Databases");
+    Session::Get().SetRun(std::move(run));
+  }
+  void TakeLog(C call) { call.Return(com::ToTextArray(Session::Get().TakeLog())); }
+
+  static constexpr char kSource[] = "HandheldStandIn";
+  static constexpr Member<ControlObject> kMembers[] = {
+      {"LoadImage", 2, &ControlObject::LoadImage, nullptr},
+      {"ImageJson", 0, &ControlObject::ImageJson, nullptr},
+      {"SetRun", 4, &ControlObject::SetRun, nullptr},
+      {"TakeLog", 0, &ControlObject::TakeLog, nullptr},
+  };
+};
+
+}  // namespace
+
+HRESULT CreateStandInControl(REFIID iid, void** out) {
+  try {
+    return NewObject(new ControlObject(), iid, out);
+  } catch (const std::bad_alloc&) {
+    if (out != nullptr) *out = nullptr;
+    return E_OUTOFMEMORY;
+  }
+}
+
+}  // namespace bolvarin::standin
