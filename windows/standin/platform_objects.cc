@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "windows/com/com_glue.h"
 #include "windows/standin/session.h"
 #include "windows/standin/standin_objects.h"
 #include "windows/standin/table_dispatch.h"
