@@ -21,40 +21,6 @@ using namespace bolvarin::testing;
 const std::string kDll = WinPath(BOLVARIN_COM_DLL);
 const std::string kClsid = "{CA9D09C5-FFA8-49F5-BB23-5025934308CB}";
 
-// Runs a command line and returns its exit code (-1 when it cannot start).
-long RunProgram(const std::string& command) {
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
-    return -1;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
-  return static_cast<long>(code);
-}
-
-bool ClassKeyExists(const std::string& key) {
-  HKEY h;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-  RegCloseKey(h);
-  return true;
-}
-
-std::string ClassValue(const std::string& key, const char* name) {
-  char buffer[512] = {};
-  DWORD size = sizeof buffer - 1;
-  if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-      ERROR_SUCCESS)
-    return "<missing>";
-  return buffer;
-}
-
 const std::vector<std::string> kWrittenKeys = {
     "SyncBolvarin.CNotify",
     "CLSID\\" + kClsid,
@@ -126,18 +92,9 @@ class ComServer : public ::testing::Test {
     CoUninitialize();
   }
 
-  // Calls `name` through IDispatch with `args` in order.
   HRESULT Call(const wchar_t* name, std::vector<VARIANT> args, Variant& result,
                EXCEPINFO& exception) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id;
-    HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) return hr;
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    UINT bad = 0;
-    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                             result.Out(), &exception, &bad);
+    return CallByName(dispatch_.get(), name, std::move(args), result, exception);
   }
 
   static VARIANT Long(LONG v) {

@@ -2,8 +2,13 @@
 // folders that the environment must keep inside the test's own tree.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "windows/com/com_raii.h"
 
 namespace bolvarin::testing {
 
@@ -25,6 +30,57 @@ inline std::string TrashFolder() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome == nullptr || dataHome[0] == '\0') return {};
   return WinPath(std::string(dataHome) + "/Trash");
+}
+
+// Runs a command line and returns its exit code (-1 when it cannot start).
+inline long RunProgram(const std::string& command) {
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    return -1;
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  CloseHandle(info.hThread);
+  return static_cast<long>(code);
+}
+
+inline bool ClassKeyExists(const std::string& key) {
+  HKEY h;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  RegCloseKey(h);
+  return true;
+}
+
+// A value under HKEY_CLASSES_ROOT (nullptr: the key's default value), or
+// "<missing>".
+inline std::string ClassValue(const std::string& key, const char* name) {
+  char buffer[512] = {};
+  DWORD size = sizeof buffer - 1;
+  if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
+    return "<missing>";
+  return buffer;
+}
+
+// Calls the method `name` of `object` through IDispatch with `args` in
+// order, as a late-bound client does.
+inline HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args,
+                          com::Variant& result, EXCEPINFO& exception) {
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  DISPID id;
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(hr)) return hr;
+  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+  UINT bad = 0;
+  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Out(),
+                        &exception, &bad);
 }
 
 }  // namespace bolvarin::testing

@@ -142,8 +142,8 @@ std::vector<std::string> TextsOf(const VARIANT& value, const std::string& what) 
   std::vector<std::string> texts;
   if (array == nullptr) return texts;
   if (SafeArrayGetDim(array) != 1) {
-    Raise(err::kTypeMismatch, what + " has " + std::to_string(SafeArrayGetDim(array)) +
-                                  " dimensions instead of one");
+    Raise(err::kTypeMismatch,
+          what + " has " + std::to_string(SafeArrayGetDim(array)) + " dimensions instead of one");
   }
   LONG low = 0, high = -1;
   SafeArrayGetLBound(array, 1, &low);
@@ -163,7 +163,8 @@ std::vector<std::string> TextsOf(const VARIANT& value, const std::string& what) 
       V_VT(item.get()) = VT_BSTR;
       V_BSTR(item.get()) = text;
     }
-    if (FAILED(hr)) Raise(err::kTypeMismatch, what + ": item " + std::to_string(i) + " cannot be read");
+    if (FAILED(hr))
+      Raise(err::kTypeMismatch, what + ": item " + std::to_string(i) + " cannot be read");
     TaggedValue text = FromVariant(*item.get());
     if (text.kind() != TaggedValue::Kind::kText) {
       Raise(err::kTypeMismatch, what + ": item " + std::to_string(i) + " is not a text");

@@ -22,9 +22,8 @@ using C = const DispCall&;
 std::string Utf8(const std::wstring& wide, const char* what) {
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());
-  const int n =
-      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0, nullptr,
-                          nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                                    nullptr, nullptr);
   if (n <= 0) Raise(err::kInvalidArgument, std::string(what) + " is not valid UTF-16 text");
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, out.data(), n, nullptr,
@@ -43,7 +42,7 @@ std::wstring FromUtf8(const std::string& text) {
 
 class ControlObject : public TableDispatch<ControlObject> {
  public:
-  void LoadImage(C call) {
+  void Load(C call) {
     const std::string json = Utf8(call.Wide(0), "LoadImage's Json");
     const std::string source = Utf8(call.Wide(1), "LoadImage's Source");
     handheld::Device device;
@@ -74,7 +73,7 @@ class ControlObject : public TableDispatch<ControlObject> {
 
   static constexpr char kSource[] = "HandheldStandIn";
   static constexpr Member<ControlObject> kMembers[] = {
-      {"LoadImage", 2, &ControlObject::LoadImage, nullptr},
+      {"LoadImage", 2, &ControlObject::Load, nullptr},
       {"ImageJson", 0, &ControlObject::ImageJson, nullptr},
       {"SetRun", 4, &ControlObject::SetRun, nullptr},
       {"TakeLog", 0, &ControlObject::TakeLog, nullptr},

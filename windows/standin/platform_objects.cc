@@ -61,8 +61,8 @@ class CategoriesObject : public TableDispatch<CategoriesObject> {
   void SetID(C call) {
     const int32_t id = call.Int(1);
     if (id < 0 || id > 255) {
-      Raise(err::kOverflow, "ID: the category identifier " + std::to_string(id) +
-                                " of slot " + std::to_string(call.Int(0)) + " is outside 0..255");
+      Raise(err::kOverflow, "ID: the category identifier " + std::to_string(id) + " of slot " +
+                                std::to_string(call.Int(0)) + " is outside 0..255");
     }
     c_->SetID(call.Int(0), static_cast<uint8_t>(id));
   }
@@ -141,10 +141,9 @@ class ServicesObject : public TableDispatch<ServicesObject> {
     call.ReturnObject(new AdapterObject(s_->OpenDatabase(call.Text(0), call.Text(1), call.Int(2))));
   }
   void CreateDatabase(C call) {
-    call.ReturnObject(new AdapterObject(s_->CreateDatabase(call.Text(0), call.Text(1),
-                                                           call.Value(2), call.Value(3),
-                                                           call.Int(4), call.Int(5), call.Int(6),
-                                                           call.Int(7))));
+    call.ReturnObject(new AdapterObject(
+        s_->CreateDatabase(call.Text(0), call.Text(1), call.Value(2), call.Value(3), call.Int(4),
+                           call.Int(5), call.Int(6), call.Int(7))));
   }
 
   static constexpr char kSource[] = "ConduitServices";
@@ -165,9 +164,7 @@ class UtilityObject : public TableDispatch<UtilityObject> {
   void CodeToText(C call) {
     call.Return(TaggedValue::Text(u_->CodeToText(call.Int(0), call.Int(1))));
   }
-  void RecordIdToText(C call) {
-    call.Return(TaggedValue::Text(u_->RecordIdToText(call.Value(0))));
-  }
+  void RecordIdToText(C call) { call.Return(TaggedValue::Text(u_->RecordIdToText(call.Value(0)))); }
   void TextToRecordId(C call) { call.Return(u_->TextToRecordId(call.Text(0))); }
 
   static constexpr char kSource[] = "PlatformUtility";

@@ -96,7 +96,8 @@ void DispCall::SetOut(size_t index, const TaggedValue& value) const {
   }
   const VARTYPE base = type & ~VT_BYREF;
   if (base == (VT_ARRAY | VT_UI1)) {
-    if (v.type() != base) Mismatch(index, "cannot receive a " + std::string(TaggedValue::KindName(value.kind())));
+    if (v.type() != base)
+      Mismatch(index, "cannot receive a " + std::string(TaggedValue::KindName(value.kind())));
     if (*V_ARRAYREF(&a) != nullptr) SafeArrayDestroy(*V_ARRAYREF(&a));
     *V_ARRAYREF(&a) = V_ARRAY(v.get());
     V_VT(v.get()) = VT_EMPTY;

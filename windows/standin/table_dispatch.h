@@ -19,8 +19,8 @@
 #include <string>
 
 #include "base/tagged_value.h"
-#include "windows/com/com_raii.h"
 #include "windows/com/com_object.h"
+#include "windows/com/com_raii.h"
 
 namespace bolvarin::standin {
 
@@ -122,8 +122,8 @@ class TableDispatch : public com::ComObject<IDispatch> {
     if (id < 1 || static_cast<size_t>(id) > std::size(T::kMembers)) return DISP_E_MEMBERNOTFOUND;
     const Member<T>& m = T::kMembers[id - 1];
     int which = 0;
-    HRESULT hr = dispatch::Select(m.call != nullptr, m.write != nullptr, m.args, flags, params,
-                                  &which);
+    HRESULT hr =
+        dispatch::Select(m.call != nullptr, m.write != nullptr, m.args, flags, params, &which);
     if (FAILED(hr)) return hr;
     if (result != nullptr) VariantInit(result);
     T* self = static_cast<T*>(this);

@@ -1,0 +1,263 @@
+// The platform stand-in as the conduit and a test host see it: its
+// registration, and whole runs of SyncBolvarin.dll over it, every call
+// going through COM by ProgID and IDispatch.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+#include "tests/win/win_test_support.h"
+#include "windows/com/com_glue.h"
+#include "windows/com/com_raii.h"
+
+namespace bolvarin {
+namespace {
+
+using namespace bolvarin::com;
+using namespace bolvarin::testing;
+
+const std::string kStandIn = WinPath(BOLVARIN_STANDIN_DLL);
+const std::string kConduit = WinPath(BOLVARIN_COM_DLL);
+const std::vector<std::string> kProgIds = {"HXDirect.PlatformSystem", "HXDirect.ConduitServices",
+                                           "HXDirect.PlatformUtility", "HXDirect.HXRecordAdapter",
+                                           "SyncBolvarin.HandheldStandIn"};
+
+long Regsvr32(const std::string& options, const std::string& dll) {
+  return RunProgram("regsvr32 /s " + options + "\"" + dll + "\"");
+}
+
+TEST(StandInRegistration, Regsvr32RegistersEveryProgIdAndUnregistersLeavingNoKey) {
+  ASSERT_EQ(Regsvr32("", kStandIn), 0);
+  std::set<std::string> classKeys;
+  for (const std::string& progId : kProgIds) {
+    const std::string key = "CLSID\\" + ClassValue(progId + "\\CLSID", nullptr);
+    classKeys.insert(key);
+    EXPECT_EQ(_stricmp(ClassValue(key + "\\InprocServer32", nullptr).c_str(), kStandIn.c_str()), 0)
+        << progId << ": " << ClassValue(key + "\\InprocServer32", nullptr);
+    EXPECT_EQ(ClassValue(key + "\\InprocServer32", "ThreadingModel"), "Apartment") << progId;
+    EXPECT_EQ(ClassValue(key + "\\ProgID", nullptr), progId);
+  }
+  EXPECT_EQ(classKeys.size(), kProgIds.size());  // one class each
+
+  ASSERT_EQ(Regsvr32("/u ", kStandIn), 0);
+  for (const std::string& progId : kProgIds) EXPECT_FALSE(ClassKeyExists(progId)) << progId;
+  for (const std::string& key : classKeys) EXPECT_FALSE(ClassKeyExists(key)) << key;
+}
+
+TEST(StandInRegistration, AProgIdOfAnotherServerIsNeitherTakenNorRemoved) {
+  const std::string other = "{0F3C2D9E-5B41-4C7A-9E0D-7A1B2C3D4E5F}";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID", &key),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
+                 static_cast<DWORD>(other.size() + 1));
+  RegCloseKey(key);
+
+  EXPECT_NE(Regsvr32("", kStandIn), 0);
+  EXPECT_FALSE(ClassKeyExists("HXDirect.PlatformSystem"));  // nothing written
+  EXPECT_EQ(Regsvr32("/u ", kStandIn), 0);
+  EXPECT_EQ(ClassValue("HXDirect.ConduitServices\\CLSID", nullptr), other);
+
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID");
+  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices");
+}
+
+// A small handheld: two ledger records, three categories, and the ledger's
+// preference unless `withPreference` is false.
+std::string Image(bool withPreference) {
+  std::string categories = R"({"name": "Unfiled", "id": 0, "dirty": true},
+      {"name": "Food", "id": 1, "dirty": true}, {"name": "Housing", "id": 2, "dirty": true})";
+  for (int i = 3; i < 16; ++i) categories += R"(, {"name": "", "id": 0, "dirty": false})";
+  std::string image = R"({"format": "syncbolvarin-handheld/1", "databases": [{
+      "name": "MaBolvarin Data", "creator": "Bolv", "type": "Data", "categories": [)" +
+                      categories + R"(], "records": [
+      {"id": 1, "category": 2, "attributes": 64, "data": "F423081EFFFEE6C0060900004A616E756172792072656E7400"},
+      {"id": 2, "category": 1, "attributes": 64, "data": "F425090FFFFFDDE1820000005765656B6C792073686F7000"}]}])";
+  image += R"(, "preferences": [)";
+  if (withPreference) {
+    image +=
+        R"({"creator": "Bolv", "number": 0, "version": 1, "data": ")"
+        "0001000000000000000000000000000000000000000000FF43617368004361726400436865717565005472"
+        "616E7366657200446972656374206465626974000047726F6365726965730052656E74004675656C0053"
+        "616C6172790052657374617572616E7400506861726D61637900547261696E00486F74656C0043696E65"
+        "6D6100456C65637472696369747900496E737572616E636500426F6F6B7300004D6F6E74686C79207265"
+        "6E74005765656B6C792073686F700050617920736C697000507265736372697074696F6E004361722069"
+        "6E737572616E636500456C6563747269636974792062696C6C000000"
+        R"("})";
+  }
+  return image + "]}";
+}
+
+VARIANT Text(const Bstr& text) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = text.get();
+  return v;
+}
+
+VARIANT Long(LONG value) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = value;
+  return v;
+}
+
+// Both servers registered with regsvr32, the stand-in's control object and
+// the conduit created by their ProgIDs; everything unregistered afterwards.
+class StandInRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Regsvr32("", kStandIn), 0);
+    ASSERT_EQ(Regsvr32("", kConduit), 0);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    initialised_ = true;
+    control_ = Create(L"SyncBolvarin.HandheldStandIn");
+    conduit_ = Create(L"SyncBolvarin.CNotify");
+    ASSERT_TRUE(control_ && conduit_);
+  }
+  void TearDown() override {
+    control_.Reset();
+    conduit_.Reset();
+    if (initialised_) CoUninitialize();
+    EXPECT_EQ(Regsvr32("/u ", kConduit), 0);
+    EXPECT_EQ(Regsvr32("/u ", kStandIn), 0);
+  }
+
+  static ComPtr<IDispatch> Create(const wchar_t* progId) {
+    CLSID clsid;
+    ComPtr<IDispatch> object;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) {
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                       reinterpret_cast<void**>(object.Out()));
+    }
+    return object;
+  }
+
+  // Calls a method of the control object; fails the test when it fails.
+  void Control(const wchar_t* name, std::vector<VARIANT> args, Variant* result = nullptr) {
+    Variant ignored;
+    EXCEPINFO exception{};
+    const HRESULT hr =
+        CallByName(control_.get(), name, std::move(args), result ? *result : ignored, exception);
+    Bstr description = Bstr::Adopt(exception.bstrDescription),
+         source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
+    ASSERT_EQ(hr, S_OK) << FromBstr(description.get());
+  }
+
+  void Load(const std::string& json) {
+    Bstr text(Widen(json)), source(L"test image");
+    Control(L"LoadImage", {Text(text), Text(source)});
+  }
+
+  void SetRun(LONG syncType, const std::string& folder) {
+    Bstr path(Widen(folder)), file(L"MaBolvarin.txt");
+    Variant names = ToTextArray({"MaBolvarin Data"});
+    Control(L"SetRun", {Long(syncType), Text(path), Text(file), *names.get()});
+  }
+
+  std::vector<std::string> TakeLog() {
+    Variant lines;
+    Control(L"TakeLog", {}, &lines);
+    EXPECT_EQ(lines.type(), VT_ARRAY | VT_BSTR);
+    return TextsOf(*lines.get(), "the log");
+  }
+
+  std::string ImageJson() {
+    Variant json;
+    Control(L"ImageJson", {}, &json);
+    EXPECT_EQ(json.type(), VT_BSTR);
+    return FromBstr(V_BSTR(json.get()));
+  }
+
+  // BeginProcess through IDispatch: its HRESULT, and the error's text.
+  HRESULT BeginProcess(std::string* error = nullptr) {
+    Variant result;
+    EXCEPINFO exception{};
+    const HRESULT hr = CallByName(conduit_.get(), L"BeginProcess", {}, result, exception);
+    Bstr description = Bstr::Adopt(exception.bstrDescription),
+         source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
+    if (error != nullptr) *error = FromBstr(description.get());
+    if (hr == S_OK) {
+      EXPECT_EQ(result.type(), VT_BOOL);
+      EXPECT_EQ(V_BOOL(result.get()), VARIANT_FALSE);
+    }
+    return hr;
+  }
+
+  bool initialised_ = false;
+  ComPtr<IDispatch> control_, conduit_;
+};
+
+TEST_F(StandInRun, FastSyncThroughBothServers) {
+  // A bad image is refused with the loader's message.
+  {
+    Bstr json(L"{\"format\": \"syncbolvarin-handheld/9\"}"), source(L"broken.json");
+    Variant result;
+    EXCEPINFO exception{};
+    EXPECT_EQ(
+        CallByName(control_.get(), L"LoadImage", {Text(json), Text(source)}, result, exception),
+        DISP_E_EXCEPTION);
+    Bstr description = Bstr::Adopt(exception.bstrDescription),
+         src = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
+    EXPECT_EQ(exception.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 5));
+    EXPECT_NE(FromBstr(description.get()).find("broken.json"), std::string::npos)
+        << FromBstr(description.get());
+  }
+
+  // Before the run is set, the platform refuses and the conduit says why.
+  ASSERT_NO_FATAL_FAILURE(Load(Image(true)));
+  std::string error;
+  EXPECT_EQ(BeginProcess(&error), DISP_E_EXCEPTION);
+  EXPECT_NE(error.find("No run is set"), std::string::npos) << error;
+
+  TempDir desktop;
+  WriteFile(desktop.File("MaBolvarin.txt"), "0;1;0;07/03/2026 12:00:00;-1250;1;1;0;;;;;Bread\r\n");
+  ASSERT_NO_FATAL_FAILURE(SetRun(0, desktop.path()));
+  ASSERT_EQ(BeginProcess(), S_OK);
+
+  EXPECT_EQ(TakeLog(), (std::vector<std::string>{"SyncBolvarin 1.3.2",
+                                                 "SyncBolvarin - Sync configured to Fast Sync",
+                                                 "Ok SyncBolvarin\n"}));
+  EXPECT_TRUE(TakeLog().empty());  // taken once
+  // The handheld's records reached the desktop and the new desktop line the
+  // handheld, numbered there; the changed flags are cleared.
+  EXPECT_EQ(ReadFile(desktop.File("MaBolvarin.txt")),
+            "1;2; 64;03/01/2026 08:30:00;-72000;2;3;1;;;;;January rent\r\n"
+            "2;1; 64;05/01/2026 09:15:00;-8735;1;1;0;;;;;Weekly shop\r\n"
+            "3;1;0;07/03/2026 12:00:00;-1250;1;1;0;;;;;Bread\r\n");
+  const std::string image = ImageJson();
+  for (
+      const char* record :
+      {R"({"id": 1, "category": 2, "attributes": 0, "data": "F423081E)",
+       R"({"id": 2, "category": 1, "attributes": 0, "data": "F425090F)",
+       R"({"id": 3, "category": 1, "attributes": 0, "data": "F4670C00FFFFFB1E82000000427265616400"})"})
+    EXPECT_NE(image.find(record), std::string::npos) << record << "\n" << image;
+  EXPECT_TRUE(Exists(desktop.File("categories.txt")));
+
+  // A handheld without the ledger's preference: the platform's error, with
+  // its text, reaches the log and the run goes on.
+  ASSERT_NO_FATAL_FAILURE(Load(Image(false)));
+  ASSERT_EQ(BeginProcess(), S_OK);
+  const std::vector<std::string> log = TakeLog();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[1],
+            "SyncBolvarin - SyncPreference - preference 0 of creator \"Bolv\" does not exist");
+
+  // Nothing of either run is still held: the stand-in could unload but for
+  // the control object.
+  conduit_.Reset();
+  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("BolvarinStandIn.dll"), "DllCanUnloadNow")));
+  ASSERT_NE(canUnload, nullptr);
+  EXPECT_EQ(canUnload(), S_FALSE);
+  control_.Reset();
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
+}  // namespace
+}  // namespace bolvarin
