@@ -154,9 +154,19 @@ class StandInRun : public ::testing::Test {
     Control(L"LoadImage", {Text(text), Text(source)});
   }
 
-  void SetRun(LONG syncType, const std::string& folder) {
+  // The database names go as a VT_ARRAY of BSTRs, or of VARIANTs as script
+  // hosts make them.
+  void SetRun(LONG syncType, const std::string& folder, bool asScriptHost = false) {
     Bstr path(Widen(folder)), file(L"MaBolvarin.txt");
     Variant names = ToTextArray({"MaBolvarin Data"});
+    if (asScriptHost) {
+      SAFEARRAY* variants = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+      LONG first = 0;
+      Variant name = ToVariant(TaggedValue::Text("MaBolvarin Data"));
+      SafeArrayPutElement(variants, &first, name.get());
+      V_VT(names.Out()) = VT_ARRAY | VT_VARIANT;
+      V_ARRAY(names.get()) = variants;
+    }
     Control(L"SetRun", {Long(syncType), Text(path), Text(file), *names.get()});
   }
 
@@ -242,6 +252,7 @@ TEST_F(StandInRun, FastSyncThroughBothServers) {
   // A handheld without the ledger's preference: the platform's error, with
   // its text, reaches the log and the run goes on.
   ASSERT_NO_FATAL_FAILURE(Load(Image(false)));
+  ASSERT_NO_FATAL_FAILURE(SetRun(0, desktop.path(), /*asScriptHost=*/true));
   ASSERT_EQ(BeginProcess(), S_OK);
   const std::vector<std::string> log = TakeLog();
   ASSERT_EQ(log.size(), 4u);
