@@ -164,10 +164,10 @@ HRESULT dispatch::Run(const char* source, EXCEPINFO* exception, F&& body) {
 // E_OUTOFMEMORY; the object starts with one reference, which this releases.
 template <class T>
 HRESULT NewObject(T* object, REFIID iid, void** out) {
+  auto owned = com::ComPtr<T>::Adopt(object);
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  if (object == nullptr) return E_OUTOFMEMORY;
-  auto owned = com::ComPtr<T>::Adopt(object);
+  if (!owned) return E_OUTOFMEMORY;
   return owned->QueryInterface(iid, out);
 }
 
