@@ -16,20 +16,19 @@
 #include "handheld/sim_platform.h"
 #include "os/files.h"
 #include "store/desktop_records.h"
-#include "tests/test_util.h"
+#include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
 
 using namespace testing;
+using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 
 // The worked example record (25/12/2003 14:30, amount -100, status 3) with a note.
 Bytes Record(const std::string& note) {
-  Bytes b = Hex("C7990E1E FFFFFF9C BFF90000");
-  b.insert(b.end(), note.begin(), note.end());
-  b.push_back(0);
-  return b;
+  const std::string b = "\xC7\x99\x0E\x1E\xFF\xFF\xFF\x9C\xBF\xF9\x00\x00"s + note + '\0';
+  return Bytes(b.begin(), b.end());
 }
 const std::string kRecordFields = "25/12/2003 14:30:00;-100;3";  // fields 3 to 5 of Record()
 
@@ -48,14 +47,12 @@ Lines Texts() {
 class CDtDataTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetActiveSettings(&settings_);
     DeleteDefinitively = true;  // keep the user's trash out of the tests
     DesktopRecords().Clear();
     mkdir(folder_.c_str(), 0700);
   }
   void TearDown() override {
     FailNextReplaceAfterForTesting(-1);
-    SetActiveSettings(nullptr);
     DeleteDefinitively = false;
     DesktopRecords().Clear();
   }
@@ -69,7 +66,7 @@ class CDtDataTest : public ::testing::Test {
   bool PostsyncRan() const { return Exists(dir_.File("args")); }
 
   TempDir dir_;
-  FileSettings settings_{dir_.File("settings")};
+  lists_testing::ScopedSettings settings_{dir_.File("settings")};
   const std::string folder_ = dir_.File("ledger data");  // a blank in the path
   const std::string dataFile_ = folder_ + "/ledger.txt";
   handheld::Device device_;
@@ -166,34 +163,18 @@ TEST_F(CDtDataTest, WriteRecordByAttributes) {
     ASSERT_TRUE(store.OpenDatabase(folder_, "ledger.txt"));
     store.WriteRecord(TaggedValue::Int32(id), 1, attributes, Record("new"));
     // Records that do not convert are refused by name and leave the list as it was.
-    try {
-      store.WriteRecord(TaggedValue::Int32(1), 1, 64, Bytes{0xC7, 0x99, 0x00});
-      ADD_FAILURE() << "a 3-byte record was accepted";
-    } catch (const ConduitError& e) {
-      EXPECT_EQ(0u, e.description().find("Handheld record 1 (category 1, attributes 64): Record "))
-          << e.description();
-    }
+    const std::string refused =
+        RaisedBy([&] {
+          store.WriteRecord(TaggedValue::Int32(1), 1, 64, Bytes{0xC7, 0x99, 0});
+        }).text;
+    EXPECT_EQ(0u, refused.find("Handheld record 1 (category 1, attributes 64): Record "))
+        << refused;
     EXPECT_THROW(store.WriteRecord(TaggedValue::Text("x"), 1, 64, Record("")), ConduitError);
     EXPECT_EQ(Texts(), expected);
     for (int32_t i = 1; i <= DesktopRecords().Count(); ++i) {
       EXPECT_EQ(DesktopRecords().Item(i).lDate, LineDate(DesktopRecords().Item(i).Texte));
     }
   }
-}
-
-TEST_F(CDtDataTest, RemoveAllDeletedRecords) {
-  auto line = [](int attributes) { return Line(attributes, "01/01/2004;0;0", "", attributes); };
-  for (int attributes : {0, 8, 128, 64, 136, 192, 1}) {
-    DesktopRecords().Add(colEnregistrement{attributes, line(attributes), DateTime{}});
-  }
-  CDtData store(platform_);
-  store.RemoveAllDeletedRecords();
-  EXPECT_EQ(Texts(), (Lines{line(0), line(64), line(1)}));
-  // A line whose attributes cannot be read, after a deleted one: nothing is removed.
-  DesktopRecords().Add(colEnregistrement{9, line(128), DateTime{}});
-  DesktopRecords().Add(colEnregistrement{10, "10;1;x;01/01/2004;0;0;;;;;;;", DateTime{}});
-  EXPECT_THROW(store.RemoveAllDeletedRecords(), ConduitError);
-  EXPECT_EQ(store.RecordCount(), 5);
 }
 
 TEST_F(CDtDataTest, ReadByIndexEncodesWithTerminator) {
@@ -208,12 +189,9 @@ TEST_F(CDtDataTest, ReadByIndexEncodesWithTerminator) {
   // A hand-edited line that does not convert is named by its text.
   const std::string bad = "13;1; 0;01/01/2004;0;0;31;;;;;;";
   DesktopRecords().Add(colEnregistrement{13, bad, DateTime{}});
-  try {
-    store.ReadByIndex(1, id, category, attributes);
-    ADD_FAILURE() << "mode 31 was accepted";
-  } catch (const ConduitError& e) {
-    EXPECT_EQ(0u, e.description().find("Desktop line \"" + bad + "\": ")) << e.description();
-  }
+  const std::string refused =
+      RaisedBy([&] { store.ReadByIndex(1, id, category, attributes); }).text;
+  EXPECT_EQ(0u, refused.find("Desktop line \"" + bad + "\": ")) << refused;
 }
 
 // Release writes the list, then runs "postsync" on the file; a write that

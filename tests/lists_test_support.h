@@ -2,7 +2,7 @@
 // the ledger database and preference, and one whole sync run over it.
 #pragma once
 
-#include <memory>
+#include <span>
 
 #include "conduit/cnotify.h"
 #include "config/settings.h"
@@ -60,6 +60,24 @@ inline handheld::Device MakeDevice(const std::string& block,
   return device;
 }
 
+// The first `count` category slots of the handheld as "name id T|F" lines.
+inline std::string Slots(const handheld::Device& device, size_t count) {
+  std::string out;
+  for (const auto& slot : std::span(device.databases[0].categories).first(count))
+    out += slot.name + " " + std::to_string(slot.id) + (slot.dirty ? " T\n" : " F\n");
+  return out;
+}
+
+// A settings file of the test's own, the active store while this lives.
+class ScopedSettings {
+ public:
+  explicit ScopedSettings(const std::string& path) : file(path) { SetActiveSettings(&file); }
+  ~ScopedSettings() { SetActiveSettings(nullptr); }
+  ScopedSettings(const ScopedSettings&) = delete;
+  ScopedSettings& operator=(const ScopedSettings&) = delete;
+  FileSettings file;
+};
+
 inline std::string PreferenceText(const handheld::Device& device) {
   return std::string(device.preferences[0].data.begin(), device.preferences[0].data.end());
 }
@@ -85,10 +103,8 @@ struct RunResult {
 inline RunResult RunSync(handheld::Device& device, const std::string& desktop, int32_t syncType,
                          const std::string& failing = "") {
   testing::TempDir dir;
-  FileSettings settings(dir.File("settings"));
-  settings.Set(kSettingsKey, "DEFINITIF", "OUI");
-  SetActiveSettings(&settings);
-  std::shared_ptr<void> unset(nullptr, [](void*) { SetActiveSettings(nullptr); });  // at exit
+  ScopedSettings settings(dir.File("settings"));
+  settings.file.Set(kSettingsKey, "DEFINITIF", "OUI");
   handheld::SimPlatform platform(device, {syncType, desktop});
   if (!failing.empty()) platform.FailOperation(failing);
   CNotify(platform).BeginProcess();

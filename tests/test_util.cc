@@ -146,27 +146,4 @@ HostResult RunHostWithInput(const std::vector<std::string>& args, const std::str
   return Run(args, env, &input);
 }
 
-std::vector<unsigned char> Hex(const std::string& text) {
-  std::vector<unsigned char> out;
-  int pending = -1;
-  for (char c : text) {
-    int v;
-    if (c >= '0' && c <= '9')
-      v = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      v = c - 'A' + 10;
-    else
-      continue;
-    if (pending < 0) {
-      pending = v;
-    } else {
-      out.push_back(static_cast<unsigned char>(pending * 16 + v));
-      pending = -1;
-    }
-  }
-  return out;
-}
-
 }  // namespace bolvarin::testing

@@ -1,8 +1,11 @@
 // Helpers shared by the tests: temporary folders, files, running the host.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "base/error.h"
 
 namespace bolvarin::testing {
 
@@ -40,7 +43,20 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
 HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
                             const std::vector<std::string>& env = {});
 
-// Parses hex ("C7 99 0E 1E" or "C7990E1E") into bytes.
-std::vector<unsigned char> Hex(const std::string& text);
+// What a call raised: the ConduitError's number and description, or 0 and
+// "" when it raised none.
+struct Raised {
+  int32_t number = 0;
+  std::string text;
+};
+template <class F>
+Raised RaisedBy(F&& call) {
+  try {
+    call();
+  } catch (const ConduitError& e) {
+    return {e.number(), e.description()};
+  }
+  return {};
+}
 
 }  // namespace bolvarin::testing
