@@ -20,32 +20,20 @@
 #include "os/file_lock.h"
 #include "os/files.h"
 #include "tests/env_guard.h"
-#include "tests/test_util.h"
+#include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
 
 using handheld::Device;
-using handheld::LogEntry;
 using handheld::RunRequest;
 using handheld::SimPlatform;
+using lists_testing::ScopedSettings;
 using testing::Exists;
 using testing::ReadFile;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteFile;
-
-// Settings kept in a file of the test's own folder.
-class ScopedSettings {
- public:
-  explicit ScopedSettings(const std::string& path) : settings_(path) {
-    SetActiveSettings(&settings_);
-  }
-  ~ScopedSettings() { SetActiveSettings(nullptr); }
-
- private:
-  FileSettings settings_;
-};
 
 // A device as the handheld application leaves it after its first start: its
 // preference block holds the 24-byte header and three empty lists.
@@ -55,23 +43,41 @@ Device FreshDevice() {
   return device;
 }
 
-struct RunOutcome {
-  std::vector<LogEntry> log;
+struct LogLine {
+  std::string text;
+  int32_t a, b, c;
+  bool operator==(const LogLine&) const = default;
 };
+void PrintTo(const LogLine& l, std::ostream* os) {
+  *os << "{\"" << l.text << "\", " << l.a << ", " << l.b << ", " << l.c << "}";
+}
+using Log = std::vector<LogLine>;
+
+// One run as the sync manager starts it, with the platform `failing` these
+// operations; its log lines.
+Log RunOn(Device& device, const RunRequest& run, std::vector<std::string> failing = {}) {
+  SimPlatform platform(device, run);
+  for (const auto& operation : failing) platform.FailOperation(operation);
+  EXPECT_FALSE(CNotify(platform).BeginProcess());
+  Log lines;
+  for (const auto& e : platform.log()) lines.push_back({e.text, e.a, e.b, e.c});
+  return lines;
+}
+
+const LogLine kVersion{"SyncBolvarin 1.3.2", -1, 0, 0};
+const LogLine kOk{"Ok SyncBolvarin\n", -1, 0, -1};
+LogLine Configured(const std::string& kind) {
+  return {"SyncBolvarin - Sync configured to " + kind, -1, -1, 0};
+}
 
 class RunDriverTest : public ::testing::Test {
  protected:
   RunDriverTest() : settings_(dir_.File("settings")), device_(FreshDevice()) {}
 
-  RunOutcome Run(int32_t syncType, std::vector<std::string> databases = {"MaBolvarin Data"}) {
-    RunRequest run;
-    run.syncType = syncType;
-    run.desktopPath = dir_.path() + "/";
-    run.databases = std::move(databases);
-    SimPlatform platform(device_, run);
-    CNotify notify(platform);
-    EXPECT_FALSE(notify.BeginProcess());
-    return RunOutcome{platform.log()};
+  Log Run(int32_t syncType, std::vector<std::string> databases = {"MaBolvarin Data"}) {
+    return RunOn(device_, {.syncType = syncType,
+                           .desktopPath = dir_.path() + "/",
+                           .databases = std::move(databases)});
   }
 
   // A script that appends its arguments, one per line, to a file.
@@ -89,99 +95,70 @@ class RunDriverTest : public ::testing::Test {
   Device device_;
 };
 
-struct LogLine {
-  std::string text;
-  int32_t a, b, c;
-};
-
-std::vector<LogLine> Lines(const RunOutcome& outcome) {
-  std::vector<LogLine> lines;
-  for (const auto& e : outcome.log) lines.push_back({e.text, e.a, e.b, e.c});
-  return lines;
-}
-
-void ExpectLog(const std::vector<LogLine>& expected, const RunOutcome& outcome) {
-  auto actual = Lines(outcome);
-  ASSERT_EQ(expected.size(), actual.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(expected[i].text, actual[i].text) << "line " << i;
-    EXPECT_EQ(expected[i].a, actual[i].a) << "line " << i;
-    EXPECT_EQ(expected[i].b, actual[i].b) << "line " << i;
-    EXPECT_EQ(expected[i].c, actual[i].c) << "line " << i;
-  }
-}
-
-const LogLine kVersion{"SyncBolvarin 1.3.2", -1, 0, 0};
-const LogLine kOk{"Ok SyncBolvarin\n", -1, 0, -1};
-
+// Each kind of run writes its log lines; all run the pre-sync program, and
+// those that used the desktop file then run the post-sync program on it.
 TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
+  SetRegValue(kSettingsKey, "presync", RecordingScript("pre"));
+  SetRegValue(kSettingsKey, "postsync", RecordingScript("post"));
+  std::string ran;
   struct Case {
     int32_t type;
-    std::vector<LogLine> log;
+    Log log;
     bool writesDataFile;
   };
   const std::vector<Case> cases = {
-      {0, {kVersion, {"SyncBolvarin - Sync configured to Fast Sync", -1, -1, 0}, kOk}, true},
-      {1, {kVersion, {"SyncBolvarin - Sync configured to Slow Sync", -1, -1, 0}, kOk}, true},
-      {2, {kVersion, {"SyncBolvarin - Sync configured to Copy to PC", -1, -1, 0}, kOk}, true},
-      {3, {kVersion, {"SyncBolvarin - Sync configured to Copy to kova", -1, -1, 0}, kOk}, true},
-      {4, {{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, false},
-      {5, {{"SyncBolvarin - Sync configured to Backup", -1, -1, 0}}, false},
-      {6, {{"SyncBolvarin - Sync configured to Do Nothing", -1, -1, 0}}, false},
-      {7, {{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, false},
+      {0, {kVersion, Configured("Fast Sync"), kOk}, true},
+      {1, {kVersion, Configured("Slow Sync"), kOk}, true},
+      {2, {kVersion, Configured("Copy to PC"), kOk}, true},
+      {3, {kVersion, Configured("Copy to kova"), kOk}, true},
+      {4, {Configured("Install")}, false},
+      {5, {Configured("Backup")}, false},
+      {6, {Configured("Do Nothing")}, false},
+      {7, {Configured("Install")}, false},
       {8, {}, false},
       {-1, {}, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("sync type " + std::to_string(c.type));
     TempDir desktop;
-    RunRequest run;
-    run.syncType = c.type;
-    run.desktopPath = desktop.path();
     // Empty list files, so that a copy to the handheld finds its three lists.
     for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(desktop.File(list), "");
     Device device = FreshDevice();
-    SimPlatform platform(device, run);
-    CNotify notify(platform);
-    EXPECT_FALSE(notify.BeginProcess());
-    ExpectLog(c.log, RunOutcome{platform.log()});
+    EXPECT_EQ(RunOn(device, {c.type, desktop.path()}), c.log);
     EXPECT_EQ(c.writesDataFile, Exists(desktop.File("MaBolvarin.txt")));
     // Only the record-moving kinds open (and so create) the handheld database.
     EXPECT_EQ(c.writesDataFile, device.FindDatabase("MaBolvarin Data") != nullptr);
+    EXPECT_EQ(ReadFile(dir_.File("pre.ran")), ran += "ran\n");
+    EXPECT_EQ(Exists(dir_.File("post.args")) ? ReadFile(dir_.File("post.args")) : "",
+              c.writesDataFile ? desktop.File("MaBolvarin.txt") + "\n" : "");
+    std::remove(dir_.File("post.args").c_str());
   }
 }
 
 TEST_F(RunDriverTest, EmptyDatabaseListWritesVersionAndOkOnly) {
-  auto outcome = Run(0, {});
-  ExpectLog({kVersion, kOk}, outcome);
+  SetRegValue(kSettingsKey, "postsync", RecordingScript("post"));
+  EXPECT_EQ(Run(0, {}), (Log{kVersion, kOk}));
   EXPECT_FALSE(Exists(dir_.File("MaBolvarin.txt")));
+  EXPECT_FALSE(Exists(dir_.File("post.ran")));
 }
 
 TEST_F(RunDriverTest, AnyDatabaseNameOpensTheLedgerOnce) {
   WriteFile(dir_.File("MaBolvarin.txt"), "");
-  auto outcome = Run(0, {"MaBolvarin Data", "Something else", "MaBolvarin Data"});
-  ExpectLog({kVersion, {"SyncBolvarin - Sync configured to Fast Sync", -1, -1, 0}, kOk}, outcome);
+  EXPECT_EQ(Run(0, {"MaBolvarin Data", "Something else", "MaBolvarin Data"}),
+            (Log{kVersion, Configured("Fast Sync"), kOk}));
   EXPECT_NE(nullptr, device_.FindDatabase("MaBolvarin Data"));
   EXPECT_EQ(nullptr, device_.FindDatabase("Something else"));
 }
 
 TEST_F(RunDriverTest, DefinitifIsReadInAnyCase) {
-  struct Case {
-    std::string stored;
-    bool expected;
-  };
-  for (const Case& c : std::vector<Case>{{"OUI", true},
-                                         {"oui", true},
-                                         {"Oui", true},
-                                         {"NON", false},
-                                         {"YES", false},
-                                         {"1", false},
-                                         {"", false}}) {
-    SCOPED_TRACE("definitif = \"" + c.stored + "\"");
-    SetRegValue(kSettingsKey, "definitif", c.stored);
-    DeleteDefinitively = !c.expected;
+  const std::pair<const char*, bool> cases[] = {{"OUI", true},  {"oui", true},  {"Oui", true},
+                                                {"NON", false}, {"YES", false}, {"1", false},
+                                                {"", false}};
+  for (const auto& [stored, expected] : cases) {
+    SetRegValue(kSettingsKey, "definitif", stored);
+    DeleteDefinitively = !expected;
     Run(6);
-    EXPECT_EQ(c.expected, DeleteDefinitively);
+    EXPECT_EQ(expected, DeleteDefinitively) << stored;
   }
 }
 
@@ -203,32 +180,12 @@ TEST_F(RunDriverTest, PresyncGetsTheDataFilePathAsOneArgument) {
     // The setting is used as typed: blanks around the program name are kept
     // and do no harm, and the program's own arguments come first.
     SetRegValue(kSettingsKey, "presync", "  " + script + " --first  ");
-    RunRequest run;
-    run.syncType = 6;  // touches no file, so any desktop path will do
-    run.desktopPath = c.desktopPath;
-    SimPlatform platform(device_, run);
-    CNotify(platform).BeginProcess();
+    RunOn(device_, {6, c.desktopPath});  // touches no file, so any desktop path will do
     EXPECT_EQ("--first\n" + c.expectedArgument + "\n", ReadFile(dir_.File("pre.args")));
   }
-}
-
-TEST_F(RunDriverTest, PresyncRunsForEveryTypeAndAMissingOneIsHarmless) {
-  SetRegValue(kSettingsKey, "presync", RecordingScript("pre"));
-  for (int32_t type : {0, 1, 2, 3, 4, 5, 6, 7, 8, -1}) Run(type);
-  EXPECT_EQ(10 * std::string("ran\n").size(), ReadFile(dir_.File("pre.ran")).size());
-
+  // A program that is not there does no harm.
   SetRegValue(kSettingsKey, "presync", dir_.File("no-such-program"));
-  ExpectLog({{"SyncBolvarin - Sync configured to Backup", -1, -1, 0}}, Run(5));
-}
-
-TEST_F(RunDriverTest, PostsyncRunsOnlyWhenADesktopStoreWasUsed) {
-  std::string script = RecordingScript("post");
-  SetRegValue(kSettingsKey, "postsync", script);
-  for (int32_t type : {4, 5, 6, 7, 8, -1}) Run(type);
-  Run(0, {});
-  EXPECT_FALSE(Exists(dir_.File("post.ran")));
-  Run(1);
-  EXPECT_EQ(dir_.path() + "/MaBolvarin.txt\n", ReadFile(dir_.File("post.args")));
+  EXPECT_EQ(Run(5), Log{Configured("Backup")});
 }
 
 TEST_F(RunDriverTest, FailingSyncContextReachesTheCaller) {
@@ -242,17 +199,11 @@ TEST_F(RunDriverTest, FailingSyncContextReachesTheCaller) {
 }
 
 TEST_F(RunDriverTest, UnopenableHandheldIsLoggedByTheRecordProcedure) {
-  RunRequest run;
-  run.desktopPath = dir_.path();
-  SimPlatform platform(device_, run);
-  platform.FailOperation("OpenDatabase");
-  platform.FailOperation("CreateDatabase");
-  CNotify(platform).BeginProcess();
-  const auto& log = platform.log();
+  const Log log = RunOn(device_, {0, dir_.path()}, {"OpenDatabase", "CreateDatabase"});
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ("SyncBolvarin 1.3.2", log.front().text);
-  EXPECT_EQ("Ok SyncBolvarin\n", log.back().text);
-  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const LogEntry& e) {
+  EXPECT_EQ(kVersion, log.front());
+  EXPECT_EQ(kOk, log.back());
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const LogLine& e) {
     return e.text.rfind("SyncBolvarin - FastSync - ", 0) == 0;
   }));
 }
@@ -284,21 +235,17 @@ TEST_F(RunDriverTest, DataFileThatCannotBeWrittenLeavesTheDatabaseAlone) {
     // The trash's folder cannot be made below a file.
     ScopedEnv dataHome("XDG_DATA_HOME", dataFile + "/trash-home");
     const auto type = std::filesystem::symlink_status(dataFile).type();
-    RunRequest run;
-    run.desktopPath = desktop.path();
     Device device = FreshDevice();
-    SimPlatform platform(device, run);
-    CNotify(platform).BeginProcess();
-    const auto log = Lines(RunOutcome{platform.log()});
+    const Log log = RunOn(device, {0, desktop.path()});
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[0].text, kVersion.text);
+    EXPECT_EQ(log[0], kVersion);
     EXPECT_EQ(
         log[1].text.rfind("SyncBolvarin - OpenPcStore - Cannot write \"" + dataFile + "\": ", 0),
         0u)
         << log[1].text;
     EXPECT_NE(log[1].text.find(c.reason), std::string::npos) << log[1].text;
     EXPECT_EQ(std::tuple(log[1].a, log[1].b, log[1].c), std::tuple(-1, -1, 0));
-    EXPECT_EQ(log[2].text, kOk.text);
+    EXPECT_EQ(log[2], kOk);
     EXPECT_EQ(device.FindDatabase("MaBolvarin Data"), nullptr);  // neither opened nor created
     EXPECT_EQ(std::filesystem::symlink_status(dataFile).type(), type);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(desktop.path()), {}), 1);
@@ -315,10 +262,10 @@ TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
   const std::string old = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
   WriteFile(dataFile, old);
   FailNextReplaceAfterForTesting(10, dataFile);  // the disk fills up at the release
-  const RunOutcome outcome = Run(0);
+  const Log log = Run(0);
   FailNextReplaceAfterForTesting(-1);
   std::vector<std::string> errors;
-  for (const LogEntry& e : outcome.log) {
+  for (const LogLine& e : log) {
     if (IsErrorLogLine(e.text)) errors.push_back(e.text);
   }
   ASSERT_EQ(errors.size(), 1u);
@@ -365,7 +312,7 @@ TEST_F(DesktopLockTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
 
   for (int32_t type : {0, 1, 2, 3}) {
     SCOPED_TRACE(type);
-    auto log = Lines(Run(type));
+    const Log log = Run(type);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].text.rfind("SyncBolvarin - SYNCHRONIZE - The lock file \"" +
                                     LockFileOf(dataFile_) + "\" is held by test holder (process ",
@@ -379,7 +326,7 @@ TEST_F(DesktopLockTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
   EXPECT_FALSE(Exists(dir_.File("categories.txt")));
   EXPECT_EQ(device_.ToJson(), image);
   // Kinds of run that move no record need no lock.
-  ExpectLog({{"SyncBolvarin - Sync configured to Install", -1, -1, 0}}, Run(4));
+  EXPECT_EQ(Run(4), Log{Configured("Install")});
 }
 
 TEST_F(DesktopLockTest, ARunRemovesItsOwnLeftoverTemporariesAndNothingElse) {
