@@ -9,7 +9,7 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "store/record_codec.h"
-#include "tests/test_util.h"
+#include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
@@ -21,16 +21,15 @@ using testing::TempDir;
 using testing::WriteFile;
 
 // Record bytes (with their terminator) for a desktop line's fields 3..12.
-std::string RecordHex(const std::string& fields) {
+Bytes RecordBytes(const std::string& fields) {
   handheld::Device device;
   handheld::SimPlatform platform(device, handheld::RunRequest{});
-  auto utility = platform.NewPlatformUtility();
   TaggedValue id;
   int32_t category = 0, attributes = 0;
   std::string record;
-  EncodeRecord(*utility, "0;0; 0;" + fields, id, category, attributes, record);
-  record.push_back('\0');
-  return handheld::ToHex(Bytes(record.begin(), record.end()));
+  EncodeRecord(*platform.NewPlatformUtility(), "0;0; 0;" + fields, id, category, attributes,
+               record);
+  return Bytes(record.c_str(), record.c_str() + record.size() + 1);  // with the terminator
 }
 
 struct HandheldRecord {
@@ -38,37 +37,24 @@ struct HandheldRecord {
   int32_t category;
   int32_t attributes;
   std::string fields;    // fields 3..12 of the equivalent desktop line
-  std::string hex = "";  // when set, the record's bytes as they are, in place of `fields`
+  std::string raw = "";  // when set, the record's bytes as they are, in place of `fields`
 };
 
 class EngineScenario : public ::testing::Test {
  protected:
   void PrepareHandheld(const std::vector<HandheldRecord>& records) {
-    json db = {{"name", "MaBolvarin Data"}, {"creator", "Bolv"}, {"type", "Data"}};
-    json categories = json::array();
-    for (int i = 0; i < 16; ++i) categories.push_back({{"name", ""}, {"id", i}, {"dirty", false}});
-    db["categories"] = categories;
-    json list = json::array();
+    handheld::Device device = lists_testing::MakeDevice(std::string(28, '\0'));
+    handheld::Database& db = device.databases[0];
+    for (int i = 0; i < 16; ++i) db.categories[i].id = i;
     for (const auto& r : records) {
-      list.push_back({{"id", r.id},
-                      {"category", r.category},
-                      {"attributes", r.attributes},
-                      {"data", r.hex.empty() ? RecordHex(r.fields) : r.hex}});
+      db.Append({r.id, r.category, r.attributes,
+                 r.raw.empty() ? RecordBytes(r.fields) : Bytes(r.raw.begin(), r.raw.end())});
     }
-    db["records"] = list;
-    json image = {{"format", "syncbolvarin-handheld/1"},
-                  {"databases", json::array({db})},
-                  {"preferences", json::array({{{"creator", "Bolv"},
-                                                {"number", 0},
-                                                {"version", 1},
-                                                {"data", std::string(56, '0')}}})}};
-    WriteFile(image_, image.dump(2));
+    device.Save(image_);
   }
 
   void PrepareDesktop(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& l : lines) text += l + "\r\n";
-    WriteFile(dir_.File("MaBolvarin.txt"), text);
+    WriteFile(dir_.File("MaBolvarin.txt"), lists_testing::Lines(lines));
   }
 
   // `create`: the image does not exist yet and the run starts an empty one.
@@ -95,26 +81,19 @@ class EngineScenario : public ::testing::Test {
     return lines;
   }
 
-  // Handheld records after the run: id -> (attributes, desktop-style line).
-  std::map<int32_t, std::pair<int32_t, std::string>> HandheldRecords() {
+  // Handheld records after the run: id -> (attributes, desktop-style line,
+  // or the bytes in hex when `raw`).
+  std::map<int32_t, std::pair<int32_t, std::string>> HandheldRecords(bool raw = false) {
     handheld::Device device = handheld::Device::Load(image_);
     handheld::SimPlatform platform(device, handheld::RunRequest{});
     auto utility = platform.NewPlatformUtility();
     std::map<int32_t, std::pair<int32_t, std::string>> out;
     for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records()) {
       std::string bytes(r.data.begin(), r.data.end());
-      out[r.id] = {r.attributes, DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category,
-                                              r.attributes, bytes)};
+      out[r.id] = {r.attributes, raw ? handheld::ToHex(r.data)
+                                     : DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category,
+                                                    r.attributes, bytes)};
     }
-    return out;
-  }
-
-  // Handheld records after the run, as stored: id -> (attributes, bytes in hex).
-  std::map<int32_t, std::pair<int32_t, std::string>> RawHandheldRecords() {
-    handheld::Device device = handheld::Device::Load(image_);
-    std::map<int32_t, std::pair<int32_t, std::string>> out;
-    for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records())
-      out[r.id] = {r.attributes, handheld::ToHex(r.data)};
     return out;
   }
 
@@ -126,6 +105,11 @@ const std::string kJan = "05/01/2026 09:15:00;-4250;1;0;2;;;;;Groceries";
 const std::string kFeb = "03/02/2026;120000;0;;;;;;;Salary";
 const std::string kMar = "10/03/2026 18:00:00;-1999;0;1;;;;;;Cinema";
 const std::string kApr = "01/04/2026;-80000;0;3;1;;;;;Rent; April";
+
+// What a run that logged no error prints.
+std::string Clean(const std::string& kind) {
+  return "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to " + kind + "\nOk SyncBolvarin\n";
+}
 
 TEST_F(EngineScenario, FastSyncMergesBothWays) {
   PrepareHandheld({
@@ -145,8 +129,7 @@ TEST_F(EngineScenario, FastSyncMergesBothWays) {
 
   auto result = Sync("fast");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Fast Sync\nOk SyncBolvarin\n",
-            result.out);
+  EXPECT_EQ(Clean("Fast Sync"), result.out);
 
   auto handheld = HandheldRecords();
   // 12 and 13 purged, 14 removed; 10 and 16 written back clean; one new record.
@@ -178,8 +161,7 @@ TEST_F(EngineScenario, SlowSyncMovesNoRecord) {
   PrepareDesktop({"20;1; 0;" + kApr, "0;1; 0;" + kJan});
   auto result = Sync("slow");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Slow Sync\nOk SyncBolvarin\n",
-            result.out);
+  EXPECT_EQ(Clean("Slow Sync"), result.out);
   EXPECT_EQ((std::vector<std::string>{"20;1; 0;" + kApr, "0;1; 0;" + kJan}), DesktopLines());
   auto handheld = HandheldRecords();
   ASSERT_EQ(1u, handheld.size());
@@ -197,8 +179,7 @@ TEST_F(EngineScenario, CopyToDesktopReplacesTheDesktopList) {
   PrepareDesktop({"99;1; 0;" + kApr});
   auto result = Sync("hh2pc");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to PC\nOk SyncBolvarin\n",
-            result.out);
+  EXPECT_EQ(Clean("Copy to PC"), result.out);
   // In the handheld's order, attributes kept; deleted and archived left out.
   EXPECT_EQ((std::vector<std::string>{"10;1; 64;" + kMar, "11;2; 0;" + kFeb}), DesktopLines());
   auto handheld = HandheldRecords();
@@ -217,8 +198,7 @@ TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
   for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
   auto result = Sync("pc2hh");
   ASSERT_EQ(0, result.status) << result.err;
-  EXPECT_EQ("SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to Copy to kova\nOk SyncBolvarin\n",
-            result.out);
+  EXPECT_EQ(Clean("Copy to kova"), result.out);
   auto handheld = HandheldRecords();
   ASSERT_EQ(2u, handheld.size());
   ASSERT_EQ(1u, handheld.count(30));
@@ -239,7 +219,7 @@ TEST_F(EngineScenario, CopyToHandheldReplacesTheHandheldDatabase) {
 // such a handheld record as it is on the handheld, and its desktop line too.
 TEST_F(EngineScenario, UnconvertibleSourceIsLoggedAndNothingIsLost) {
   const std::string badLine = "20;1; 0;01/04/2026;-80000;0;x;;;;;;Rent";
-  const std::string tooShort = "C79900";
+  const std::string tooShort("\xC7\x99\x00", 3);
   struct Case {
     const char* type;
     std::vector<HandheldRecord> handheld;
@@ -265,12 +245,12 @@ TEST_F(EngineScenario, UnconvertibleSourceIsLoggedAndNothingIsLost) {
     PrepareHandheld(c.handheld);
     PrepareDesktop(c.desktop);
     for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
-    const auto before = RawHandheldRecords();
+    const auto before = HandheldRecords(/*raw=*/true);
     auto result = Sync(c.type);
     EXPECT_NE(std::string::npos, result.out.find(c.logged)) << result.out;
     EXPECT_EQ(std::string::npos, result.out.find("Copy to kova\n")) << result.out;
     EXPECT_EQ(std::string::npos, result.out.find("Copy to PC\n")) << result.out;
-    EXPECT_EQ(before, RawHandheldRecords());
+    EXPECT_EQ(before, HandheldRecords(/*raw=*/true));
     EXPECT_EQ(c.desktop, DesktopLines());
   }
 }
