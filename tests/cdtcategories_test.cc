@@ -17,11 +17,9 @@ using testing::ReadFile;
 
 // What a call raises: "<number> <text>", or "" when it raises nothing.
 template <class F>
-std::string Raised(F call) try {
-  call();
-  return "";
-} catch (const ConduitError& e) {
-  return std::to_string(e.number()) + " " + e.what();
+std::string Raised(F call) {
+  const testing::Raised r = testing::RaisedBy(call);
+  return r.number == 0 ? "" : std::to_string(r.number) + " " + r.text;
 }
 
 // The slots that are not as a new table has them (blank, 0, clean), as

@@ -37,14 +37,6 @@ std::string Parsed() {
   return out;
 }
 
-// The text of what a call raises, or "" when it raises nothing.
-std::string Raised(const std::function<void()>& call) try {
-  call();
-  return "";
-} catch (const ConduitError& e) {
-  return e.what();
-}
-
 // A list file found without regard to the case of its name, or kNone.
 std::string ListFile(const std::string& folder, const char* name) {
   std::string path = FindFileNoCase(folder, name);
@@ -131,7 +123,7 @@ TEST(PreferencesFiles, RefusesWhatTheOtherSideCannotHold) {
        dir.File("type.txt") + ", line 3: holds a 0 byte"},
   };
   for (const auto& [call, piece] : cases) {
-    EXPECT_NE(Raised(call).find(piece), std::string::npos) << piece;
+    EXPECT_NE(testing::RaisedBy(call).text.find(piece), std::string::npos) << piece;
   }
 }
 
