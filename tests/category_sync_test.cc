@@ -1,14 +1,13 @@
 // Category synchronisation in whole runs on the simulated handheld.
 #include <gtest/gtest.h>
 
-#include <span>
-
 #include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
 
 using lists_testing::Block;
+using lists_testing::Slots;
 using lists_testing::Texts;
 
 // The calls of the desktop-to-handheld pass when it copies `count` slots.
@@ -20,14 +19,6 @@ Texts PassCalls(int count) {
   calls.push_back("LastIndex " + std::to_string(count - 1));
   calls.push_back("Commit");
   return calls;
-}
-
-// The first `count` category slots of the handheld as "name id T|F" lines.
-std::string Slots(const handheld::Device& device, size_t count) {
-  std::string out;
-  for (const auto& slot : std::span(device.databases[0].categories).first(count))
-    out += slot.name + " " + std::to_string(slot.id) + (slot.dirty ? " T\n" : " F\n");
-  return out;
 }
 
 constexpr int kNoPass = -2;

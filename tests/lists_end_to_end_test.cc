@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <span>
 
 #include "tests/lists_test_support.h"
 
@@ -62,10 +61,7 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
     EXPECT_EQ(result.out.find("Preference - "), std::string::npos) << result.out;
 
     handheld::Device after = handheld::Device::Load(image);
-    std::string slots;
-    for (const auto& slot : std::span(after.databases[0].categories).first(2))
-      slots += slot.name + " " + std::to_string(slot.id) + (slot.dirty ? " T\n" : " F\n");
-    EXPECT_EQ(slots, c.slotsAfter);
+    EXPECT_EQ(lists_testing::Slots(after, 2), c.slotsAfter);
     EXPECT_EQ(lists_testing::PreferenceText(after), c.blockAfter);
     EXPECT_EQ(ReadFile(desktop + "/categories.txt"), c.categoriesAfter);
     // Rewritten list files take the names "Mode.txt", "Type.txt", "Desc.txt"
