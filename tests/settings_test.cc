@@ -11,7 +11,7 @@
 #include "config/settings_file.h"
 #include "os/files.h"
 #include "tests/env_guard.h"
-#include "tests/test_util.h"
+#include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
@@ -22,16 +22,14 @@ using namespace bolvarin::testing;
 // Each test works on its own settings file, installed as the active store.
 class Settings : public ::testing::Test {
  protected:
-  Settings() : path_(dir_.File("config/settings")), store_(path_) { SetActiveSettings(&store_); }
-  ~Settings() override { SetActiveSettings(nullptr); }
   std::string Get(const std::string& name) { return GetRegValue(kSettingsKey, name); }
   bool Set(const std::string& name, const std::string& text) {
     return SetRegValue(kSettingsKey, name, text);
   }
 
   TempDir dir_;
-  std::string path_;
-  FileSettings store_;
+  std::string path_ = dir_.File("config/settings");
+  lists_testing::ScopedSettings settings_{path_};
 };
 
 TEST_F(Settings, TextIsStoredAsGivenAndBlankDeletes) {
@@ -43,7 +41,7 @@ TEST_F(Settings, TextIsStoredAsGivenAndBlankDeletes) {
     EXPECT_TRUE(Set("presync", text));
     const bool blank = text.find_first_not_of(' ') == std::string::npos;
     EXPECT_EQ(Get("presync"), blank ? "" : text) << "[" << text << "]";
-    EXPECT_EQ(store_.Query(kSettingsKey, "presync").has_value(), !blank)
+    EXPECT_EQ(settings_.file.Query(kSettingsKey, "presync").has_value(), !blank)
         << "a blank text must delete the value, not store it: [" << text << "]";
   }
 }
