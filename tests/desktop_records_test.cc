@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -75,10 +74,10 @@ TEST(DesktopRecordsList, AgreesWithAPlainVector) {
 
 // 200,000 entries that all share one identifier, as new desktop records do:
 // a list that searched from the front, or shifted the list on every removal,
-// would take hours here; positions or a sort limited to 16 bits would fail.
+// would not finish in the test's time; positions or a sort limited to 16
+// bits would fail.
 TEST(DesktopRecordsList, LargeListStaysFastAndSortsStably) {
   constexpr int32_t kCount = 200000;
-  auto start = std::chrono::steady_clock::now();
   RecordList list;
   for (int32_t i = 0; i < kCount; ++i) list.Add(Entry(0, std::to_string(i), 28 - i % 28));
   for (int32_t i = 0; i < kCount; i += 2) {
@@ -98,7 +97,6 @@ TEST(DesktopRecordsList, LargeListStaysFastAndSortsStably) {
     ASSERT_LT(previous, key) << p;
     previous = key;
   }
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 30.0);
 }
 
 }  // namespace
