@@ -292,14 +292,12 @@ TEST(LogLines, ErrorLinesAreTheProceduresOwn) {
   }
 }
 
-// A run that moves records holds the desktop lock; the tests below keep
-// their home, trash and settings in their own folder and never wait for it.
+// A run that moves records holds the desktop lock; the tests below never
+// wait for it.
 class DesktopLockTest : public RunDriverTest {
  protected:
   DesktopLockTest() { SetLockWaitForTesting(std::chrono::milliseconds(0)); }
   ~DesktopLockTest() override { SetLockWaitForTesting(std::chrono::milliseconds(-1)); }
-  testing::ScopedEnv home_{"HOME", dir_.path()}, data_{"XDG_DATA_HOME", dir_.File("data")},
-      config_{"XDG_CONFIG_HOME", dir_.File("config")};
   const std::string dataFile_ = dir_.File("MaBolvarin.txt");
 };
 

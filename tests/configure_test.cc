@@ -406,9 +406,7 @@ class ConfigureCommand : public ::testing::Test {
     args.insert(args.begin(), "configure");
     args.push_back("--settings");
     args.push_back(settings.empty() ? settingsFile_ : settings);
-    return testing::RunHostWithInput(args, input,
-                                     {"HOME=" + dir_.path(), "XDG_CONFIG_HOME=" + dir_.File("cfg"),
-                                      "XDG_DATA_HOME=" + dir_.File("data")});
+    return testing::RunHostWithInput(args, input);
   }
   std::string Get(const std::string& name) {
     FileSettings file(settingsFile_);

@@ -63,8 +63,7 @@ class EngineScenario : public ::testing::Test {
                                      "--desktop", dir_.path(),  "--type",
                                      type,        "--settings", dir_.File("settings")};
     if (create) args.push_back("--create");
-    return RunHost(args, {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("xdg"),
-                          "XDG_CONFIG_HOME=" + dir_.File("config")});
+    return RunHost(args);
   }
 
   std::vector<std::string> DesktopLines() {

@@ -19,8 +19,6 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
   const std::string image = work.File("handheld.json"), desktop = work.File("desktop");
   const std::string settings = work.File("settings");
   FileSettings(settings).Set(kSettingsKey, "DEFINITIF", "OUI");  // nothing goes to the trash
-  const std::vector<std::string> env = {"HOME=" + work.path(), "XDG_DATA_HOME=" + work.File("data"),
-                                        "XDG_CONFIG_HOME=" + work.File("config")};
 
   const std::string block = Block({"HM1", "HM2", "HM3"}, {"HT1"}, {"HD1", "HD2"});
   const std::string categories = "Food, 10,True\r\nCar, 11,False\r\n";
@@ -51,8 +49,7 @@ TEST(ListsEndToEnd, EachKindOfRunLeavesBothSidesAsExpected) {
     WriteFile(desktop + "/desc.txt", desc);
 
     auto result = testing::RunHost({"sync", "--handheld", image, "--desktop", desktop, "--type",
-                                    c.type, "--settings", settings},
-                                   env);
+                                    c.type, "--settings", settings});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find(std::string(" - Sync configured to ") + c.progress),
               std::string::npos)
