@@ -1,148 +1,107 @@
+// Reading, removing and replacing files: the cases both builds share. The
+// POSIX-only ones (the trash's own files, links, FIFOs, free space) are in
+// files_posix_test.cc.
 #include "os/files.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <string>
-#include <vector>
 
 #include "base/error.h"
-#include "tests/env_guard.h"
+#include "tests/test_trash.h"
 #include "tests/test_util.h"
+
+#ifdef _WIN32
+// windows.h maps ReplaceFile onto ReplaceFileA; the tests call the conduit's own.
+#undef ReplaceFile
+#endif
 
 namespace bolvarin {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace bolvarin::testing;
-using Names = std::vector<std::string>;
 
-Names NamesIn(const std::string& folder) {
-  Names names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// True when `action` raises a ConduitError whose description names `path`.
-bool RaisesNaming(const std::function<void()>& action, const std::string& path) {
+// True when `action` raises a ConduitError whose description names `text`.
+bool RaisesNaming(const std::function<void()>& action, const std::string& text) {
   try {
     action();
   } catch (const ConduitError& e) {
-    return e.description().find(path) != std::string::npos;
+    return e.description().find(text) != std::string::npos;
   }
   return false;
 }
 
-// Fails the test by ending the process when it hangs (a FIFO opened the
-// blocking way waits for a writer that never comes).
-class HangGuard {
- public:
-  HangGuard() { alarm(60); }
-  ~HangGuard() { alarm(0); }
-};
-
-// Each test has its own trash, through XDG_DATA_HOME.
-class FilesTrash : public ::testing::Test {
+class Files : public ::testing::Test {
  protected:
-  FilesTrash() : dataHome_("XDG_DATA_HOME", home_.path()) {}
-  std::string Trashed(const std::string& name) const { return home_.File("Trash/files/" + name); }
-  Names TrashNames() const { return NamesIn(home_.File("Trash/files")); }
-  std::string InfoOf(const std::string& name) const {
-    return ReadFile(home_.File("Trash/info/" + name + ".trashinfo"));
+  void SetUp() override {
+    ASSERT_TRUE(trash_.usable()) << "XDG_DATA_HOME must point into the test's folder";
   }
-  TempDir home_, dir_;
-  ScopedEnv dataHome_;
+  TestTrash trash_;
+  TempDir dir_;
 };
 
-TEST(Files, ReadAndFind) {
-  TempDir dir;
+TEST_F(Files, ReadAndFindWithoutRegardToCase) {
   const std::string data = std::string("a\r\n\0\xff", 5) + std::string(200000, 'z');
-  WriteFile(dir.File("Data.TXT"), data);
-  fs::create_directory(dir.File("folder.txt"));
+  WriteFile(dir_.File("Data.TXT"), data);
+  fs::create_directory(dir_.File("folder.txt"));
   std::string read;
-  ASSERT_TRUE(ReadWholeFile(dir.File("Data.TXT"), read));
+  ASSERT_TRUE(ReadWholeFile(dir_.File("Data.TXT"), read));
   EXPECT_EQ(read, data);
-  EXPECT_FALSE(ReadWholeFile(dir.File("missing/x"), read));
-  EXPECT_TRUE(RaisesNaming([&] { ReadWholeFile(dir.File("folder.txt"), read); }, "folder.txt"));
+  EXPECT_FALSE(ReadWholeFile(dir_.File("missing/x"), read));
+  EXPECT_TRUE(RaisesNaming([&] { ReadWholeFile(dir_.File("folder.txt"), read); }, "folder.txt"));
 
-  EXPECT_EQ(FindFileNoCase(dir.path(), "data.txt"), dir.File("Data.TXT"));
-  EXPECT_EQ(FindFileNoCase(dir.path(), "FOLDER.TXT"), "");  // folders do not count
-  WriteFile(dir.File("data.txt"), "b");
-  EXPECT_EQ(FindFileNoCase(dir.path(), "data.txt"), dir.File("data.txt"));  // the exact name wins
+  const std::string found = FindFileNoCase(dir_.path(), "DATA.txt");
+  ASSERT_TRUE(IsRegularFile(found)) << found;
+  EXPECT_EQ(ReadFile(found), data);
+  EXPECT_EQ(FindFileNoCase(dir_.path(), "FOLDER.TXT"), "");  // folders do not count
+  EXPECT_EQ(FindFileNoCase(dir_.path(), "../x"), "");
+#ifndef _WIN32
+  WriteFile(dir_.File("data.txt"), "b");
+  EXPECT_EQ(FindFileNoCase(dir_.path(), "data.txt"), dir_.File("data.txt"));  // the exact name wins
+#endif
 }
 
-TEST_F(FilesTrash, RemovedFileGoesToTheTrashWithItsOrigin) {
-  fs::create_directory(dir_.File("sub"));
-  WriteFile(dir_.File("my ledger%.txt"), "records\n");
-  RemoveFile(dir_.File("sub/../my ledger%.txt"), false);  // recorded as a resolved path
-  EXPECT_FALSE(Exists(dir_.File("my ledger%.txt")));
-  EXPECT_EQ(ReadFile(Trashed("my ledger%.txt")), "records\n");
-  const std::string origin = fs::canonical(dir_.path()).string() + "/my%20ledger%25.txt";
-  const std::string info = InfoOf("my ledger%.txt");
-  EXPECT_TRUE(std::regex_match(
-      info, std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=[-0-9]{10}T[:0-9]{8}\n")))
-      << info;
-  EXPECT_NE(info.find("\nPath=" + origin + "\n"), std::string::npos) << info;
-}
+TEST_F(Files, RemovalGoesToTheTrashOrForGoodAndOddPathsAreLeftAlone) {
+  WriteFile(dir_.File("ledger.txt"), "records\r\n");
+  RemoveFile(dir_.File("ledger.txt"), false);
+  EXPECT_FALSE(Exists(dir_.File("ledger.txt")));
+  EXPECT_EQ(ReadFile(trash_.Trashed("ledger.txt")), "records\r\n");
 
-TEST_F(FilesTrash, NameClashesGetNumberedNames) {
-  fs::create_directories(home_.File("Trash/files"));
-  WriteFile(Trashed("ledger.txt"), "orphan");  // a file without its info is never overwritten
-  for (const std::string content : {"first", "second"}) {
-    WriteFile(dir_.File("ledger.txt"), content);
-    RemoveFile(dir_.File("ledger.txt"), false);
-    WriteFile(dir_.File("README"), content);
-    RemoveFile(dir_.File("README"), false);
-  }
-  EXPECT_EQ(TrashNames(),
-            (Names{"README", "README.2", "ledger.2.txt", "ledger.3.txt", "ledger.txt"}));
-  EXPECT_EQ(ReadFile(Trashed("ledger.3.txt")), "second");
-  EXPECT_NE(InfoOf("ledger.3.txt").find("/ledger.txt\n"), std::string::npos);
-}
-
-TEST_F(FilesTrash, PermanentRemovalDeletesAndOddPathsAreLeftAlone) {
   WriteFile(dir_.File("old.txt"), "gone");
   RemoveFile(dir_.File("old.txt"), true);
   EXPECT_FALSE(Exists(dir_.File("old.txt")));
   fs::create_directory(dir_.File("folder"));
   for (bool permanent : {false, true}) {
-    for (const std::string& path : {std::string("  "), dir_.File("missing"), dir_.File("folder")}) {
+    for (const std::string& path : {std::string("  "), dir_.File("missing"), dir_.File("folder")})
       RemoveFile(path, permanent);
-    }
   }
   EXPECT_TRUE(fs::is_directory(dir_.File("folder")));
-  EXPECT_EQ(TrashNames(), Names{});
+  EXPECT_EQ(trash_.FileNames(), Names{"ledger.txt"});
 }
 
-TEST_F(FilesTrash, ReplaceFileTrashesACopyOfTheOldVersion) {
+TEST_F(Files, ReplaceFileTrashesACopyOfTheOldVersion) {
   const std::string path = dir_.File("categories.txt");
   WriteFile(path, "old\r\n");
+#ifndef _WIN32
   fs::permissions(path, fs::perms(0640));
+#endif
   ReplaceFile(path, "new\r\n", false);
   EXPECT_EQ(ReadFile(path), "new\r\n");
-  EXPECT_EQ(ReadFile(Trashed("categories.txt")), "old\r\n");
+  EXPECT_EQ(ReadFile(trash_.Trashed("categories.txt")), "old\r\n");
+#ifndef _WIN32
   EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));  // kept by the new version
+#endif
   ReplaceFile(path, "newer", true);                       // for good: nothing more in the trash
   ReplaceFile(dir_.File("fresh.txt"), "created", false);  // nothing old to keep
   EXPECT_EQ(ReadFile(path), "newer");
-  EXPECT_EQ(TrashNames(), Names{"categories.txt"});
+  EXPECT_EQ(trash_.FileNames(), Names{"categories.txt"});
   EXPECT_EQ(NamesIn(dir_.path()), (Names{"categories.txt", "fresh.txt"}));
 }
 
-TEST_F(FilesTrash, FailurePartWayLeavesTheOldFileWhole) {
+TEST_F(Files, FailurePartWayLeavesTheOldFileWhole) {
   const std::string path = dir_.File("ledger.txt");
   const std::string old = "1;0;0;01/01/2024;12.50;;\r\n", replacement = old + old + old;
   for (long long bytes : {0LL, 7LL, static_cast<long long>(replacement.size())}) {
@@ -154,193 +113,7 @@ TEST_F(FilesTrash, FailurePartWayLeavesTheOldFileWhole) {
       EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"}) << "temporary file left behind";
     }
   }
-  EXPECT_EQ(TrashNames(), Names{});
-}
-
-TEST_F(FilesTrash, UnusableTrashKeepsTheOldFile) {
-  WriteFile(dir_.File("plain"), "x");
-  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));  // no trash can be made there
-  const std::string path = dir_.File("desc.txt");
-  WriteFile(path, "old");
-  RemoveFile(path, false);  // the file stays where it is
-  EXPECT_TRUE(RaisesNaming([&] { ReplaceFile(path, "new", false); }, path));
-  EXPECT_EQ(ReadFile(path), "old");
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"desc.txt", "plain"}));
-  ReplaceFile(path, "new", true);  // deleting for good needs no trash
-  EXPECT_EQ(ReadFile(path), "new");
-}
-
-// Anything but a regular file, directly or through a link, is neither read
-// nor replaced, and the reason says what it is; a FIFO never hangs.
-TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
-  HangGuard guard;
-  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
-  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string sockPath = dir_.File("sock");
-  ASSERT_LT(sockPath.size(), sizeof address.sun_path);
-  sockPath.copy(address.sun_path, sockPath.size());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  fs::create_directory(dir_.File("folder"));
-  fs::create_symlink("/dev/null", dir_.File("null-link"));
-  fs::create_symlink("/dev/zero", dir_.File("zero-link"));  // read whole, it never ends
-  fs::create_symlink("fifo", dir_.File("fifo-link"));
-  const Names before = NamesIn(dir_.path());
-  for (const auto& [name, what] : std::vector<std::pair<std::string, std::string>>{
-           {"fifo", "it is a FIFO (named pipe), not a regular file"},
-           {"sock", "it is a socket, not a regular file"},
-           {"folder", "it is a folder"},
-           {"null-link", "symbolic link to \"/dev/null\", a character device, not a regular file"},
-           {"zero-link", "symbolic link to \"/dev/zero\", a character device"},
-           {"fifo-link", "a FIFO (named pipe), not a regular file"}}) {
-    SCOPED_TRACE(name);
-    const std::string path = dir_.File(name);
-    const auto type = fs::symlink_status(path).type();
-    std::string read;
-    EXPECT_TRUE(RaisesNaming([&] { ReadWholeFile(path, read); }, what));
-    for (bool permanent : {false, true}) {
-      EXPECT_NE(WhyCannotReplace(path, permanent).find(what), std::string::npos)
-          << WhyCannotReplace(path, permanent);
-      EXPECT_TRUE(RaisesNaming([&] { ReplaceFile(path, "new", permanent); }, path));
-      EXPECT_TRUE(RaisesNaming([&] { ReplaceFile(path, "new", permanent); }, what));
-    }
-    EXPECT_EQ(fs::symlink_status(path).type(), type);
-  }
-  EXPECT_EQ(fs::read_symlink(dir_.File("null-link")), "/dev/null");
-  EXPECT_EQ(NamesIn(dir_.path()), before);  // no temporary file left behind
-  EXPECT_EQ(TrashNames(), Names{});
-  close(sock);
-}
-
-// Through a link, relative links read from the link's own folder, the file
-// the link points to is replaced, or created when the link dangles; the
-// link stays as it was.
-TEST_F(FilesTrash, LinksAreKeptAndTheirTargetReplaced) {
-  fs::create_directories(dir_.File("real"));
-  fs::create_directories(dir_.File("links"));
-  WriteFile(dir_.File("real/data.txt"), "old");
-  struct Case {
-    std::string link, pointsTo, target;
-  };
-  for (const Case& c : std::vector<Case>{{"links/to-file", "../real/data.txt", "real/data.txt"},
-                                         {"links/dangling", "../real/new.txt", "real/new.txt"},
-                                         {"chain", "links/to-file", "real/data.txt"},
-                                         {"absolute", dir_.File("real/abs.txt"), "real/abs.txt"}}) {
-    SCOPED_TRACE(c.link);
-    fs::create_symlink(c.pointsTo, dir_.File(c.link));
-    EXPECT_EQ(WhyCannotReplace(dir_.File(c.link), false), "");
-    ReplaceFile(dir_.File(c.link), "new " + c.link, false);
-    EXPECT_EQ(fs::read_symlink(dir_.File(c.link)), c.pointsTo);
-    EXPECT_EQ(ReadFile(dir_.File(c.target)), "new " + c.link);
-  }
-  EXPECT_EQ(NamesIn(dir_.File("real")), (Names{"abs.txt", "data.txt", "new.txt"}));
-  EXPECT_EQ(ReadFile(Trashed("data.txt")), "old");
-}
-
-// When every numbered name is taken, the trash makes up a unique one.
-TEST_F(FilesTrash, TrashNeverRunsOutOfNames) {
-  fs::create_directories(home_.File("Trash/info"));
-  for (int n = 1; n <= 10000; ++n) {
-    const std::string name = n == 1 ? "ledger.txt" : "ledger." + std::to_string(n) + ".txt";
-    WriteFile(home_.File("Trash/info/" + name + ".trashinfo"), "");
-  }
-  const std::string path = dir_.File("ledger.txt");
-  WriteFile(path, "old");
-  ReplaceFile(path, "new", false);
-  EXPECT_EQ(ReadFile(path), "new");
-  RemoveFile(path, false);
-  EXPECT_FALSE(Exists(path));
-  const Names trashed = TrashNames();
-  ASSERT_EQ(trashed.size(), 2u);
-  for (const std::string& name : trashed) {
-    EXPECT_TRUE(
-        std::regex_match(name, std::regex("ledger\\.[0-9]{8}T[0-9]{6}-[0-9]+-[0-9]+\\.txt")))
-        << name;
-  }
-  EXPECT_EQ(ReadFile(Trashed(trashed[0])) + ReadFile(Trashed(trashed[1])), "oldnew");
-}
-
-// What WhyCannotReplace finds before anything is written.
-TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacle) {
-  WriteFile(dir_.File("plain"), "x");
-  WriteFile(dir_.File("ledger.txt"), "old");
-  // A sparse file larger than the free space: its new version cannot fit.
-  struct statvfs vfs;
-  ASSERT_EQ(statvfs(dir_.path().c_str(), &vfs), 0);
-  WriteFile(dir_.File("huge"), "");
-  const bool sparse = truncate(dir_.File("huge").c_str(),
-                               static_cast<off_t>(vfs.f_bfree * vfs.f_frsize + (1ULL << 30))) == 0;
-  struct Case {
-    std::string path;
-    bool permanent;
-    std::string expected;  // empty: replacing is fine
-  };
-  std::vector<Case> cases = {
-      {dir_.File("ledger.txt"), false, ""},
-      {dir_.File("new.txt"), true, ""},
-      {dir_.File("no-such-dir/hh.json"), true, "folder \"" + dir_.File("no-such-dir") + "\""},
-      {dir_.File("plain/hh.json"), true, "Not a directory"},
-      {"  ", true, "the path is empty"},
-  };
-  if (sparse) cases.push_back({dir_.File("huge"), true, "has room for"});
-  for (const Case& c : cases) {
-    const std::string why = WhyCannotReplace(c.path, c.permanent);
-    if (c.expected.empty()) {
-      EXPECT_EQ(why, "") << c.path;
-    } else {
-      EXPECT_NE(why.find(c.expected), std::string::npos) << c.path << ": " << why;
-    }
-  }
-  // A trash that cannot be made matters only when the old file goes there.
-  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));
-  EXPECT_NE(WhyCannotReplace(dir_.File("ledger.txt"), false).find("trash"), std::string::npos);
-  EXPECT_EQ(WhyCannotReplace(dir_.File("ledger.txt"), true), "");
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"huge", "ledger.txt", "plain"}));  // nothing left behind
-}
-
-// A folder the user cannot write to is found by trying, not from its
-// permission bits, which the superuser ignores: the check runs as an
-// unprivileged user when the tests run as root.
-TEST(Files, WhyCannotReplaceFindsAReadOnlyFolder) {
-  TempDir dir;
-  const std::string folder = dir.File("read-only");
-  fs::create_directory(folder);
-  fs::permissions(dir.path(), fs::perms(0755));
-  fs::permissions(folder, fs::perms(0555));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The folders above the test's own may be closed to that user (a private
-    // temporary folder): it starts from inside and names the folder relatively.
-    if (chdir(dir.path().c_str()) != 0) _exit(1);
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(77);
-    const std::string why = WhyCannotReplace("read-only/ledger.txt", true);
-    _exit(why.find("no file can be created in the folder \"read-only\"") == 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop privileges";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-}
-
-// Content that could not be written is kept beside its file, else in the
-// user's data folder; an earlier copy is never overwritten.
-TEST_F(FilesTrash, KeepUnsavedCopyBesideTheFileElseInTheDataFolder) {
-  const std::string beside = KeepUnsavedCopy(dir_.File("ledger.txt"), "merged\r\n");
-  EXPECT_TRUE(std::regex_match(
-      beside, std::regex(std::regex_replace(dir_.File("ledger.txt"), std::regex("[.]"), "[.]") +
-                         "[.]unsaved-[0-9]{8}-[0-9]{6}")))
-      << beside;
-  EXPECT_EQ(ReadFile(beside), "merged\r\n");
-  const std::string second = KeepUnsavedCopy(dir_.File("ledger.txt"), "again");
-  EXPECT_NE(second, beside);
-  EXPECT_EQ(ReadFile(beside), "merged\r\n");
-  const std::string away = KeepUnsavedCopy(dir_.File("missing/ledger.txt"), "elsewhere");
-  EXPECT_EQ(away.rfind(home_.File("syncbolvarin/unsaved/ledger.txt.unsaved-"), 0), 0u) << away;
-  EXPECT_EQ(ReadFile(away), "elsewhere");
-  EXPECT_FALSE(Exists(dir_.File("missing")));
+  EXPECT_EQ(trash_.FileNames(), Names{});
 }
 
 }  // namespace

@@ -1,13 +1,9 @@
-// The Windows services under the conduit: registry settings, starting
-// programs, removing and replacing files.
-#include <windows.h>
-// windows.h maps ReplaceFile onto ReplaceFileA; the tests call the conduit's own.
-#undef ReplaceFile
-
+// The Windows services under the conduit: registry settings and starting
+// programs (removing and replacing files: tests/files_test.cc, shared with
+// the Linux build).
 #include <gtest/gtest.h>
+#include <windows.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,7 +12,6 @@
 #include "base/host_events.h"
 #include "base/text.h"
 #include "config/settings.h"
-#include "os/files.h"
 #include "os/run_and_wait.h"
 #include "tests/test_util.h"
 #include "tests/win/win_test_support.h"
@@ -24,9 +19,7 @@
 namespace bolvarin {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace bolvarin::testing;
-using Names = std::vector<std::string>;
 
 // --- Settings in the registry ---------------------------------------------
 
@@ -154,100 +147,6 @@ TEST(RunAndWaitWin, ProgramsThatCannotStartReturnFalseAtOnce) {
     EXPECT_FALSE(RunAndWait(command, "C:\\data.txt")) << command;
   }
   EXPECT_EQ(yields.count, 0);
-}
-
-// --- Removing and replacing files -----------------------------------------
-
-Names NamesIn(const std::string& folder) {
-  Names names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class FilesWin : public ::testing::Test {
- protected:
-  void SetUp() override {
-    trash_ = TrashFolder();
-    ASSERT_FALSE(trash_.empty()) << "XDG_DATA_HOME must point into the test's folder";
-    std::error_code ec;
-    fs::remove_all(trash_, ec);
-  }
-  Names TrashNames() const { return NamesIn(trash_ + "\\files"); }
-  std::string trash_;
-  TempDir dir_;
-};
-
-TEST_F(FilesWin, RemovalGoesToTheRecycleBinOrForGood) {
-  WriteFile(dir_.File("ledger.txt"), "records\r\n");
-  RemoveFile(dir_.File("ledger.txt"), false);
-  EXPECT_FALSE(Exists(dir_.File("ledger.txt")));
-  EXPECT_EQ(TrashNames(), Names{"ledger.txt"});
-  EXPECT_EQ(ReadFile(trash_ + "\\files\\ledger.txt"), "records\r\n");
-
-  WriteFile(dir_.File("mode.txt"), "x");
-  RemoveFile(dir_.File("mode.txt"), true);
-  EXPECT_FALSE(Exists(dir_.File("mode.txt")));
-  EXPECT_EQ(TrashNames(), Names{"ledger.txt"});
-
-  fs::create_directory(dir_.File("folder"));
-  for (bool permanent : {false, true}) {
-    for (const std::string& path : {std::string("  "), dir_.File("missing"), dir_.File("folder")})
-      RemoveFile(path, permanent);
-  }
-  EXPECT_TRUE(fs::is_directory(dir_.File("folder")));
-  EXPECT_EQ(TrashNames(), Names{"ledger.txt"});
-}
-
-TEST_F(FilesWin, ReplaceKeepsTheOldVersionInTheRecycleBin) {
-  const std::string path = dir_.File("categories.txt");
-  WriteFile(path, "old\r\n");
-  ReplaceFile(path, "new\r\n", false);
-  EXPECT_EQ(ReadFile(path), "new\r\n");
-  EXPECT_EQ(TrashNames(), Names{"categories.txt"});
-  EXPECT_EQ(ReadFile(trash_ + "\\files\\categories.txt"), "old\r\n");
-  ReplaceFile(path, "newer", true);
-  ReplaceFile(dir_.File("fresh.txt"), "created", false);
-  EXPECT_EQ(ReadFile(path), "newer");
-  EXPECT_EQ(TrashNames(), Names{"categories.txt"});
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"categories.txt", "fresh.txt"}));
-}
-
-TEST_F(FilesWin, FailurePartWayLeavesTheOldFileWhole) {
-  const std::string path = dir_.File("ledger.txt");
-  const std::string old = "1;0;0;01/01/2024;12.50;;\r\n", replacement = old + old + old;
-  for (long long bytes : {0LL, 7LL, static_cast<long long>(replacement.size())}) {
-    for (bool permanent : {false, true}) {
-      WriteFile(path, old);
-      FailNextReplaceAfterForTesting(bytes);
-      try {
-        ReplaceFile(path, replacement, permanent);
-        ADD_FAILURE() << "no error for a failed write";
-      } catch (const ConduitError& e) {
-        EXPECT_NE(e.description().find(path), std::string::npos) << e.description();
-      }
-      EXPECT_EQ(ReadFile(path), old) << bytes;
-      EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"}) << "temporary file left behind";
-    }
-  }
-  EXPECT_EQ(TrashNames(), Names{});
-}
-
-TEST(FilesWinRead, ReadAndFindWithoutRegardToCase) {
-  TempDir dir;
-  const std::string data = std::string("a\r\n\0\xff", 5) + std::string(200000, 'z');
-  WriteFile(dir.File("Data.TXT"), data);
-  fs::create_directory(dir.File("folder.txt"));
-  std::string read;
-  ASSERT_TRUE(ReadWholeFile(dir.File("data.txt"), read));
-  EXPECT_EQ(read, data);
-  EXPECT_FALSE(ReadWholeFile(dir.File("missing\\x"), read));
-  EXPECT_THROW(ReadWholeFile(dir.File("folder.txt"), read), ConduitError);
-  EXPECT_TRUE(IsRegularFile(FindFileNoCase(dir.path(), "DATA.txt")));
-  EXPECT_EQ(FindFileNoCase(dir.path(), "FOLDER.TXT"), "");
-  EXPECT_EQ(FindFileNoCase(dir.path(), "..\\x"), "");
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+// The trash a test may fill (the recycle bin on Windows), always inside the
+// test's own folders and empty when the test starts.
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "tests/test_util.h"
+#ifdef _WIN32
+#include "tests/win/win_test_support.h"
+#else
+#include "tests/env_guard.h"
+#endif
+
+namespace bolvarin::testing {
+
+using Names = std::vector<std::string>;
+
+// The names in a folder, sorted; none when it does not exist.
+inline Names NamesIn(const std::string& folder) {
+  Names names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+#ifdef _WIN32
+// Wine's recycle bin is $XDG_DATA_HOME/Trash as the Unix side set it when the
+// test program started; the test preset points it into the build folder.
+class TestTrash {
+ public:
+  TestTrash() : root_(TrashFolder()) {
+    std::error_code ec;
+    if (!root_.empty()) std::filesystem::remove_all(root_, ec);
+  }
+  bool usable() const { return !root_.empty(); }
+  std::string Root() const { return root_; }
+  std::string Trashed(const std::string& name) const { return root_ + "\\files\\" + name; }
+  Names FileNames() const { return NamesIn(root_ + "\\files"); }
+
+ private:
+  std::string root_;
+};
+#else
+// A trash of the test's own, through XDG_DATA_HOME.
+class TestTrash {
+ public:
+  TestTrash() : dataHome_("XDG_DATA_HOME", home_.path()) {}
+  bool usable() const { return true; }
+  // The data folder that holds Trash/.
+  const std::string& DataHome() const { return home_.path(); }
+  std::string Root() const { return home_.File("Trash"); }
+  std::string Trashed(const std::string& name) const { return home_.File("Trash/files/" + name); }
+  Names FileNames() const { return NamesIn(home_.File("Trash/files")); }
+
+ private:
+  TempDir home_;
+  ScopedEnv dataHome_;
+};
+#endif
+
+}  // namespace bolvarin::testing
