@@ -1,27 +1,33 @@
+// The test helpers every test program shares: temporary folders and files.
 #include "tests/test_util.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdlib>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
-
 namespace bolvarin::testing {
 
 namespace fs = std::filesystem;
 
+// The folder is claimed by creating it: a name another test or process took
+// first is passed over.
 TempDir::TempDir() {
-  std::string tmpl = (fs::temp_directory_path() / "syncbolvarin-test-XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
+  static std::atomic<unsigned> counter{0};
+  const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("syncbolvarin-test-" + std::to_string(clock % 1000000007) +
+                                     "-" + std::to_string(counter++));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -48,102 +54,6 @@ void WriteFile(const std::string& path, const std::string& contents) {
 bool Exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(path, ec);
-}
-
-namespace {
-std::string Drain(int fd) {
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
-}
-}  // namespace
-
-namespace {
-
-// Runs the host with standard input from /dev/null, or from a pipe fed with
-// `input` when one is given.
-HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               const std::string* input) {
-  TempDir capture;
-  std::string outPath = capture.File("out"), errPath = capture.File("err");
-  int inPipe[2] = {-1, -1};
-  if (input != nullptr && pipe2(inPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (input != nullptr) {
-    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
-    posix_spawn_file_actions_addclose(&actions, inPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, inPipe[1]);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-
-  std::vector<std::string> argStrings{BOLVARIN_HOST_BINARY};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStrings) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  // An entry of `env` replaces the variable of the same name.
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('=') + 1);
-    if (std::none_of(env.begin(), env.end(),
-                     [&](const std::string& added) { return added.rfind(name, 0) == 0; })) {
-      envStrings.push_back(entry);
-    }
-  }
-  envStrings.insert(envStrings.end(), env.begin(), env.end());
-  std::vector<char*> envp;
-  for (auto& e : envStrings) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  pid_t pid;
-  HostResult result;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (input != nullptr) {
-    // The input is small enough for the pipe's buffer; the read end stays
-    // open here until all is written, so an early exit cannot raise SIGPIPE.
-    if (rc == 0) {
-      for (size_t done = 0; done < input->size();) {
-        ssize_t n = write(inPipe[1], input->data() + done, input->size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
-    }
-    close(inPipe[1]);
-    close(inPipe[0]);
-  }
-  if (rc != 0) throw std::runtime_error("cannot start " + argStrings[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  int fd = open(outPath.c_str(), O_RDONLY);
-  result.out = Drain(fd);
-  close(fd);
-  fd = open(errPath.c_str(), O_RDONLY);
-  result.err = Drain(fd);
-  close(fd);
-  return result;
-}
-
-}  // namespace
-
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  return Run(args, env, nullptr);
-}
-
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
-  return Run(args, env, &input);
 }
 
 }  // namespace bolvarin::testing
