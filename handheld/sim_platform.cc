@@ -411,18 +411,8 @@ std::shared_ptr<PlatformUtility> SimPlatform::NewPlatformUtility() {
   return std::make_shared<SimUtility>(*this);
 }
 
-void SimPlatform::FailOperationAfter(const std::string& operation, int successfulCalls) {
-  failingAfter_.emplace_back(operation, successfulCalls);
-}
-
 bool SimPlatform::ShouldFail(const std::string& operation) const {
-  if (std::find(failing_.begin(), failing_.end(), operation) != failing_.end()) return true;
-  for (auto& [name, remaining] : failingAfter_) {
-    if (name != operation) continue;
-    if (remaining <= 0) return true;
-    --remaining;
-  }
-  return false;
+  return std::find(failing_.begin(), failing_.end(), operation) != failing_.end();
 }
 
 void SimPlatform::Check(const std::string& operation) const {

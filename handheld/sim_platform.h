@@ -55,9 +55,6 @@ class SimPlatform : public Platform {
   // has in conduit/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
   // "RemoveSet", "Categories", "Commit", "AddLogEntry", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
-  // The named operation succeeds `successfulCalls` more times, then raises
-  // on every later call (a device that goes away in the middle of a run).
-  void FailOperationAfter(const std::string& operation, int successfulCalls);
   bool ShouldFail(const std::string& operation) const;
   // Raises the simulated platform error when the operation should fail.
   void Check(const std::string& operation) const;
@@ -71,8 +68,6 @@ class SimPlatform : public Platform {
   std::vector<LogEntry> log_;
   std::vector<std::string> categoryCalls_;
   std::vector<std::string> failing_;
-  // Operations that fail after a number of further successful calls.
-  mutable std::vector<std::pair<std::string, int>> failingAfter_;
 };
 
 }  // namespace bolvarin::handheld

@@ -63,7 +63,7 @@ std::string DescribeParts(const DateTime& d, bool withTime) {
 
 // The date a packed word (and, with `withTime`, the hour and minute bytes)
 // stand for; raises naming `what` when the parts form no date.
-DateTime UnpackDate(std::string_view bytes, bool withTime, const std::string& what) {
+DateTime BytesToDate(std::string_view bytes, bool withTime, const std::string& what) {
   size_t need = withTime ? 4 : 2;
   if (bytes.size() < need) {
     Raise(err::kBadRecord, what + " needs " + std::to_string(need) + " bytes, found " +
@@ -84,7 +84,8 @@ DateTime UnpackDate(std::string_view bytes, bool withTime, const std::string& wh
   return d;
 }
 
-int64_t ReadBigEndian32(std::string_view bytes) {
+// The signed 32-bit number of four big-endian bytes.
+int64_t BytesToLong(std::string_view bytes) {
   uint32_t value = (static_cast<uint32_t>(Byte(bytes, 0)) << 24) |
                    (static_cast<uint32_t>(Byte(bytes, 1)) << 16) |
                    (static_cast<uint32_t>(Byte(bytes, 2)) << 8) | Byte(bytes, 3);
@@ -248,50 +249,6 @@ std::array<std::string_view, kFieldCount> SplitLine(std::string_view line) {
 
 }  // namespace
 
-// ---- Byte helpers --------------------------------------------------------
-
-DateTime BytesToDate(std::string_view bytes) {
-  if (bytes.size() < 2) {
-    Raise(err::kBadRecord, "A packed date needs 2 bytes, found " + std::to_string(bytes.size()));
-  }
-  return UnpackDate(bytes, bytes.size() >= 3, "Packed date");
-}
-
-int64_t BytesToLong(std::string_view bytes) {
-  if (bytes.size() < 4) {
-    Raise(err::kBadRecord, "A 32-bit number needs 4 bytes, found " + std::to_string(bytes.size()));
-  }
-  return ReadBigEndian32(bytes);
-}
-
-std::string BytesToBits(std::string_view bytes) {
-  if (bytes.size() < 4) {
-    Raise(err::kBadRecord, "A flag word needs 4 bytes, found " + std::to_string(bytes.size()));
-  }
-  std::string bits;
-  bits.reserve(32);
-  for (size_t i = 0; i < 4; ++i) {
-    for (int bit = 7; bit >= 0; --bit) bits += ((Byte(bytes, i) >> bit) & 1) ? '1' : '0';
-  }
-  return bits;
-}
-
-int64_t BitsToLong(std::string_view bits) {
-  if (bits.size() > 62) {
-    Raise(err::kOverflow, "A bit string of " + std::to_string(bits.size()) +
-                              " digits does not fit a 64-bit number");
-  }
-  int64_t value = 0;
-  for (char c : bits) {
-    if (c != '0' && c != '1') {
-      Raise(err::kInvalidArgument,
-            "Bit string \"" + std::string(bits) + "\" holds a character other than 0 and 1");
-    }
-    value = value * 2 + (c - '0');
-  }
-  return value;
-}
-
 std::string BlankControls(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -354,12 +311,14 @@ std::string DecodeRecord(PlatformUtility& utility, const TaggedValue& vRecordId,
   if (eAttributes >= 0) line += ' ';
   line += std::to_string(eAttributes);
   line += ';';
-  line += FormatDate(UnpackDate(record.substr(0, 4), true, "Record date (bytes 0-3)"));
+  line += FormatDate(BytesToDate(record.substr(0, 4), true, "Record date (bytes 0-3)"));
   line += ';';
-  line += std::to_string(ReadBigEndian32(record.substr(4, 4)));
+  line += std::to_string(BytesToLong(record.substr(4, 4)));
   line += ';';
 
   uint8_t b8 = Byte(record, 8), b9 = Byte(record, 9), b10 = Byte(record, 10);
+  // The flag word's bit fields read most significant bit first: mode and
+  // type are the numbers their bits spell in base 2.
   int status = ((b8 & kStatus1) ? 1 : 0) + ((b9 & kStatus2) ? 2 : 0);
   int mode = (b8 & kModeMask) >> 1;
   int type = (b8 & kTypeHigh) * 32 + (b9 >> 3);
@@ -385,16 +344,16 @@ std::string DecodeRecord(PlatformUtility& utility, const TaggedValue& vRecordId,
     return item;
   };
   std::string numberA, secondDate, link, numberB;
-  if (b9 & kNumberA) numberA = std::to_string(ReadBigEndian32(take(kNumberSize, "number A")));
+  if (b9 & kNumberA) numberA = std::to_string(BytesToLong(take(kNumberSize, "number A")));
   if (b10 & kSecondDate) {
     size_t at = pos;
     std::string_view item = take(kSecondDateSize, "second date");
-    secondDate = FormatDateOnly(UnpackDate(
+    secondDate = FormatDateOnly(BytesToDate(
         item, false,
         "Record second date (bytes " + std::to_string(at) + "-" + std::to_string(at + 1) + ")"));
   }
   if (b8 & kLinkFlag) link = LinkText(Byte(take(kLinkSize, "link item"), 0));
-  if (b9 & kNumberB) numberB = std::to_string(ReadBigEndian32(take(kNumberSize, "number B")));
+  if (b9 & kNumberB) numberB = std::to_string(BytesToLong(take(kNumberSize, "number B")));
   for (const std::string* item : {&numberA, &secondDate, &link, &numberB}) {
     line += *item;
     line += ';';

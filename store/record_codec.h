@@ -36,10 +36,6 @@ void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& 
 // The attributes of a line (field 2) alone, without converting the rest.
 int32_t LineAttributes(std::string_view line);
 
-DateTime BytesToDate(std::string_view bytes);
-int64_t BytesToLong(std::string_view bytes);
-std::string BytesToBits(std::string_view bytes);
-int64_t BitsToLong(std::string_view bits);
 std::string BlankControls(std::string_view text);
 std::string DateToBytes(const DateTime& date, bool whole);
 std::string LongToBytes(int32_t number);
