@@ -1,16 +1,21 @@
 // SyncBolvarin.dll as its clients see it: registration, creation by ProgID,
-// early- and late-bound calls, errors with their descriptions, and the
-// server's object and lock counts.
+// early- and late-bound calls, errors with their descriptions, the
+// configuration entries with their window, and the server's object and lock
+// counts.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/win/dialog_driver.h"
 #include "tests/win/win_test_support.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
 #include "windows/com/syncbolvarin_idl.h"
+#include "windows/dialog/configure_ids.h"
 
 namespace bolvarin {
 namespace {
@@ -20,6 +25,17 @@ using namespace bolvarin::testing;
 
 const std::string kDll = WinPath(BOLVARIN_COM_DLL);
 const std::string kClsid = "{CA9D09C5-FFA8-49F5-BB23-5025934308CB}";
+
+// Removes the conduit's settings that a confirmed configuration window wrote.
+void RemoveSettings() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SoftWare\\SyncMabolvarin", 0, KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return;
+  for (const char* name : {"presync", "postsync", "definitif", "langue"})
+    RegDeleteValueA(key, name);
+  RegCloseKey(key);
+}
 
 const std::vector<std::string> kWrittenKeys = {
     "SyncBolvarin.CNotify",
@@ -239,27 +255,97 @@ TEST_F(ComServer, APlatformFailureReachesTheCallerWithThePlatformsNumberAndText)
   EXPECT_EQ(FromBstr(description.get()), "The handheld is not connected");
 }
 
-TEST_F(ComServer, ConfigurationFailsHonestlyAndAcceptsScriptStyleArguments) {
-  Variant pref, kind;
-  V_VT(pref.get()) = VT_I2;
-  V_I2(pref.get()) = 1;
-  VARIANT refPref, refKind;
-  V_VT(&refPref) = V_VT(&refKind) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&refPref) = pref.get();
-  V_VARIANTREF(&refKind) = kind.get();
-  Bstr path(L"C:\\data"), registry(L"");
-  VARIANT a, b;
-  V_VT(&a) = V_VT(&b) = VT_BSTR;
-  V_BSTR(&a) = path.get();
-  V_BSTR(&b) = registry.get();
-  Variant result;
-  EXCEPINFO exception{};
-  ASSERT_EQ(Call(L"ConfigureConduit", {a, b, refPref, refKind}, result, exception),
-            DISP_E_EXCEPTION);
-  Bstr description = Bstr::Adopt(exception.bstrDescription),
-       source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
-  EXPECT_EQ(exception.scode, E_NOTIMPL);
-  EXPECT_NE(FromBstr(description.get()).find("configuration form"), std::string::npos);
+// The configuration entries through both sides of the interface, with the
+// real window of the DLL driven as a user would.
+TEST_F(ComServer, ConfigurationEntriesShowTheWindowAndHandBackTheChoice) {
+  BOLVARIN_NEEDS_DISPLAY();
+  ComPtr<IHXClientNotify> notify;
+  ASSERT_EQ(dispatch_->QueryInterface(IID_IHXClientNotify, reinterpret_cast<void**>(notify.Out())),
+            S_OK);
+  struct Case {
+    const char* name;
+    std::function<HRESULT(std::vector<LONG>&)> call;  // in/out integers in order
+    std::vector<LONG> in;
+    std::function<void(HWND)> drive;
+    std::vector<LONG> out;
+  };
+  Bstr path(L"C:\\data"), empty(L"");
+  // ConfigureConduit through IDispatch as a script calls it: the in/out
+  // integers by reference to variants, one of them a 16-bit integer.
+  auto configureLateBound = [&](std::vector<LONG>& v) {
+    Variant pref, kind;
+    V_VT(pref.get()) = VT_I2;
+    V_I2(pref.get()) = static_cast<SHORT>(v[0]);
+    V_VT(kind.get()) = VT_I4;
+    V_I4(kind.get()) = v[1];
+    VARIANT refPref, refKind, a, b;
+    V_VT(&refPref) = V_VT(&refKind) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&refPref) = pref.get();
+    V_VARIANTREF(&refKind) = kind.get();
+    V_VT(&a) = V_VT(&b) = VT_BSTR;
+    V_BSTR(&a) = path.get();
+    V_BSTR(&b) = empty.get();
+    Variant result;
+    EXCEPINFO exception{};
+    const HRESULT hr = Call(L"ConfigureConduit", {a, b, refPref, refKind}, result, exception);
+    Variant p, k;
+    VariantChangeType(p.get(), pref.get(), 0, VT_I4);
+    VariantChangeType(k.get(), kind.get(), 0, VT_I4);
+    v = {V_I4(p.get()), V_I4(k.get())};
+    return hr;
+  };
+  auto configure = [&](std::vector<LONG>& v) {
+    return notify->ConfigureConduit(path.get(), empty.get(), &v[0], &v[1]);
+  };
+  auto cfg = [&](std::vector<LONG>& v) {
+    return notify->CfgConduit(0x426F6C76, 1, empty.get(), path.get(), &v[0], &v[1], &v[2], &v[3]);
+  };
+  const std::string title = "SyncBolvarin configuration Version  1.3.2";
+  const std::vector<Case> cases = {
+      {"ConfigureConduit late bound, OK",
+       configureLateBound,
+       {0, 3},
+       [&](HWND d) {
+         if (TextOf(d) != title) throw std::runtime_error("title: " + TextOf(d));
+         if (!Checked(d, IDC_OPTPCTOHH)) throw std::runtime_error("optPCToHH not selected");
+         Click(d, IDC_OPTDONOTHING);
+         PostClick(d, IDOK);
+       },
+       {1, 6}},
+      {"ConfigureConduit early bound, cancelled",
+       configure,
+       {5, 2},
+       [](HWND d) {
+         Click(d, IDC_OPTSYNC);
+         PostClick(d, IDCANCEL);
+       },
+       {5, 2}},
+      {"CfgConduit early bound, OK",
+       cfg,
+       {1, 4, 9, 7},
+       [](HWND d) {
+         if (!Checked(d, IDC_OPTSYNC)) throw std::runtime_error("optSync not selected");
+         Click(d, IDC_OPTHHTOPC);
+         PostClick(d, IDOK);
+       },
+       {1, 4, 2, 1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<LONG> values = c.in;
+    HRESULT hr = E_FAIL;
+    EXPECT_EQ(WhileShown([&] { hr = c.call(values); }, c.drive), "");
+    EXPECT_EQ(hr, S_OK);
+    EXPECT_EQ(values, c.out);
+  }
+  // OK stored the language and the deletion flag.
+  char text[16] = {};
+  DWORD size = sizeof text;
+  EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "SoftWare\\SyncMabolvarin", "langue", RRF_RT_REG_SZ,
+                         nullptr, text, &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(text, "0");
+  RemoveSettings();
 }
 
 TEST_F(ComServer, CountsObjectsAndLocksBeforeItMayUnload) {
@@ -300,7 +386,31 @@ TEST_F(ComServer, CountsObjectsAndLocksBeforeItMayUnload) {
 }
 
 TEST_F(ComServer, ScriptClientThroughLateBinding) {
+  BOLVARIN_NEEDS_DISPLAY();
+  // The script's configuration window is in the script host's process: it is
+  // found there and confirmed with "do nothing".
+  std::thread user([] {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 1000 && dialog == nullptr; ++i) {
+      Sleep(10);
+      EnumWindows(
+          [](HWND w, LPARAM found) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(w, name, sizeof name);
+            if (std::string(name) == "#32770" && IsWindowVisible(w) &&
+                TextOf(w).find("SyncBolvarin") == 0)
+              *reinterpret_cast<HWND*>(found) = w;
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&dialog));
+    }
+    if (dialog == nullptr) return;
+    Click(dialog, IDC_OPTDONOTHING);
+    PostClick(dialog, IDOK);
+  });
   EXPECT_EQ(RunProgram("cscript.exe //nologo \"" + WinPath(BOLVARIN_SCRIPT_CLIENT) + "\""), 0);
+  user.join();
+  RemoveSettings();
 }
 
 }  // namespace

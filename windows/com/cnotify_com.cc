@@ -20,14 +20,11 @@
 #include "windows/com/com_server.h"
 #include "windows/com/platform_com.h"
 #include "windows/com/syncbolvarin_idl.h"
+#include "windows/dialog/configure_dialog.h"
 
 namespace bolvarin::com {
 
 namespace {
-
-constexpr char kNoConfigurationForm[] =
-    "The configuration form is not available in this build of SyncBolvarin: the conduit's "
-    "settings cannot be changed from the sync manager";
 
 // Lets the thread's window messages through: what "process pending window
 // messages" means inside the sync manager.
@@ -207,8 +204,21 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     }
   }
 
-  HRESULT STDMETHODCALLTYPE ConfigureConduit(BSTR, BSTR, LONG*, LONG*) override {
-    return ReportError(E_NOTIMPL, kNoConfigurationForm, IID_IHXClientNotify);
+  // Shows the configuration window; the sync type and preference code come
+  // back only when the user pressed OK.
+  HRESULT STDMETHODCALLTYPE ConfigureConduit(BSTR pPathName, BSTR pRegistry, LONG* nSyncPref,
+                                             LONG* nSyncType) override {
+    if (nSyncPref == nullptr || nSyncType == nullptr) return E_POINTER;
+    try {
+      win::UseConfigureDialog(ModuleHandle());
+      int32_t pref = *nSyncPref, type = *nSyncType;
+      notify_.ConfigureConduit(FromBstr(pPathName), FromBstr(pRegistry), pref, type);
+      *nSyncPref = pref;
+      *nSyncType = type;
+      return S_OK;
+    } catch (...) {
+      return ReportCurrentException(IID_IHXClientNotify);
+    }
   }
 
   HRESULT STDMETHODCALLTYPE GetConduitInfo(LONG infoType, LONG dwCreatorId, LONG dwUserId,
@@ -225,9 +235,25 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     }
   }
 
-  HRESULT STDMETHODCALLTYPE CfgConduit(LONG, LONG, BSTR, BSTR, LONG*, LONG*, LONG*,
-                                       LONG*) override {
-    return ReportError(E_NOTIMPL, kNoConfigurationForm, IID_IHXClientNotify);
+  // The same window from the other configuration entry: it opens with
+  // nSyncPerm and answers in nSyncNew and nSyncPref; nSyncPerm and nSyncTemp
+  // are never written.
+  HRESULT STDMETHODCALLTYPE CfgConduit(LONG nCreatorId, LONG nUserId, BSTR bstrUserName,
+                                       BSTR bstrPathName, LONG* nSyncPerm, LONG* nSyncTemp,
+                                       LONG* nSyncNew, LONG* nSyncPref) override {
+    if (nSyncPerm == nullptr || nSyncTemp == nullptr || nSyncNew == nullptr || nSyncPref == nullptr)
+      return E_POINTER;
+    try {
+      win::UseConfigureDialog(ModuleHandle());
+      int32_t perm = *nSyncPerm, temp = *nSyncTemp, next = *nSyncNew, pref = *nSyncPref;
+      notify_.CfgConduit(nCreatorId, nUserId, FromBstr(bstrUserName), FromBstr(bstrPathName), perm,
+                         temp, next, pref);
+      *nSyncNew = next;
+      *nSyncPref = pref;
+      return S_OK;
+    } catch (...) {
+      return ReportCurrentException(IID_IHXClientNotify);
+    }
   }
 
  private:
