@@ -2,7 +2,11 @@
 // the logic and calls these; each build supplies one implementation (a real
 // dialog on Windows, a terminal form in the Linux host, a recorder in tests).
 //
-// Texts handed to a view are UTF-8. The view reports what the user does by
+// Captions, tooltips, language names and messages handed to a view are
+// UTF-8. The program boxes' texts and the picker's file names are settings
+// text, in the settings store's own encoding (the ANSI code page in the
+// Windows build, where they go to the registry and to the ANSI file dialog
+// unchanged). The view reports what the user does by
 // calling FConfigure's event operations (LanguageClicked, OptionClicked, ...),
 // after it has changed its own control: FConfigure then does not set that
 // control again.
