@@ -170,7 +170,7 @@ TEST_F(ConfigureDialog, UserSessions) {
        3,
        2,
        {{"presync", kAbsent}, {"postsync", kAbsent}, {"definitif", kAbsent}, {"langue", kAbsent}}},
-      {"English chosen; blank boxes delete their programs",
+      {"English chosen; blank boxes delete their programs; Alt+O confirms",
        {{"presync", "x.exe"}, {"postsync", "y.exe"}, {"definitif", "NON"}},
        0,
        [](HWND d) {
@@ -179,7 +179,7 @@ TEST_F(ConfigureDialog, UserSessions) {
          Type(d, IDC_POSTSYNC, "");
          Click(d, IDC_CHKDEFINITIF);
          Click(d, IDC_OPTHHTOPC);
-         PostClick(d, IDC_BTNOK);
+         PostAccessKey(d, IDC_CHKDEFINITIF, L'o');
        },
        false,
        2,

@@ -76,6 +76,9 @@ inline std::string WhileShown(const std::function<void()>& show,
     }
     try {
       drive(dialog);
+      // The driver's last action closes the window; one still open after
+      // that is a failure, not a hang.
+      if (!WaitGone(dialog)) throw std::runtime_error("the window is still open");
     } catch (const std::exception& e) {
       complaint = e.what();
       for (HWND window : DialogsOf(thread)) PostMessageW(window, WM_CLOSE, 0, 0);
@@ -123,6 +126,11 @@ inline void Choose(HWND dialog, int id, int index) {
 inline void PostKey(HWND dialog, int id, WPARAM key) {
   PostMessageW(Item(dialog, id), WM_KEYDOWN, key, 0);
   PostMessageW(Item(dialog, id), WM_KEYUP, key, 0);
+}
+
+// An access key (Alt and a letter) pressed in a control.
+inline void PostAccessKey(HWND dialog, int id, wchar_t letter) {
+  PostMessageW(Item(dialog, id), WM_SYSCHAR, letter, 1 << 29);
 }
 
 // The text of a message box (its static controls, joined).
