@@ -186,21 +186,6 @@ TEST_F(SyncCli, MistypedImagePathLeavesTheDesktopUntouched) {
   EXPECT_FALSE(Exists(image_));
 }
 
-// Through a link, the image it points to is replaced and the link stays.
-TEST_F(SyncCli, LinkedImageReplacesItsTarget) {
-  std::filesystem::create_directories(dir_.File("images"));
-  const std::string target = dir_.File("images/hh.json");
-  ASSERT_EQ(RunHost({"handheld", "create", "--image", target}, env_).status, 0);
-  std::filesystem::create_symlink("images/hh.json", image_);
-  std::filesystem::create_directories(desktop_);
-  WriteFile(desktop_ + "/MaBolvarin.txt", "0;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
-  for (const char* list : {"/mode.txt", "/type.txt", "/desc.txt"}) WriteFile(desktop_ + list, "");
-  HostResult r = Sync({"--handheld", image_, "--type", "pc2hh"});
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_EQ(std::filesystem::read_symlink(image_), "images/hh.json");
-  EXPECT_EQ(Device::Load(target).FindDatabase("MaBolvarin Data")->RecordCount(), 1u);
-}
-
 // Two commands at once on one image: the second waits for the image lock,
 // then refuses and names the lock and its holder; once the lock is free it
 // runs and clears what a killed command left beside the image.
