@@ -70,14 +70,6 @@ TEST(RunAndWait, ProgramsThatCannotStartReturnFalseAtOnce) {
   EXPECT_EQ(yields.count, 0);
 }
 
-TEST(RunAndWait, FileArgumentWithBlanksArrivesAsOneArgument) {
-  TempDir dir;
-  const std::string out = dir.File("args"), script = dir.File("record args.sh");
-  WriteFile(script, "for a in \"$@\"; do echo \"[$a]\" >> '" + out + "'; done\n");
-  ASSERT_TRUE(RunAndWait("sh \"" + script + "\" 'a  b' c\\ d '$HOME' \"\"", dir.File("My  L.txt")));
-  EXPECT_EQ(ReadFile(out), "[a  b]\n[c d]\n[$HOME]\n[]\n[" + dir.File("My  L.txt") + "]\n");
-}
-
 TEST(RunAndWait, WaitsForTheEndAndYieldsMeanwhile) {
   TempDir dir;
   ScopedEnv env("SYNCBOLVARIN_RUN_TEST", "inherited");
