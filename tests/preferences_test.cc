@@ -65,26 +65,6 @@ TEST(PreferencesBlock, ParsesTheThreeLists) {
   SetPendingMessagesHandler(previous);
 }
 
-TEST(PreferencesBlock, BuiltBlocksParseBackTheSame) {
-  const std::vector<Texts> cases[] = {
-      {{}, {}, {}},
-      {Numbered("M", 30), Numbered("T", 62), Numbered("D", 64)},
-      {Numbered("M", 3), Numbered("T", 63), Numbered("D", 2)},  // no 0 after 63 types
-      {{std::string(45, 'm')}, {}, {std::string(200, 'd')}},
-  };
-  // A header shorter than 24 bytes is padded with 0 bytes, since the lists start at byte 24.
-  const std::pair<std::string, std::string> headers[] = {
-      {kHeader, kHeader}, {"\x01\x02", std::string("\x01\x02") + std::string(22, '\0')}};
-  for (const auto& [header, padded] : headers) {
-    for (const auto& lists : cases) {
-      std::string built = BuildPreferenceBlock(header, lists[0], lists[1], lists[2]);
-      EXPECT_EQ(built, Block(lists[0], lists[1], lists[2], padded));
-      ParsePreferenceBlock(built, false);
-      EXPECT_EQ(Parsed(), Lines(lists[0]) + "|" + Lines(lists[1]) + "|" + Lines(lists[2]) + "|");
-    }
-  }
-}
-
 TEST(PreferencesFiles, ReadsAtMostTheLimitSkippingEmptyLines) {
   TempDir dir;
   auto read = [&](const PreferenceFile& file) {
