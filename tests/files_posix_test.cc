@@ -120,8 +120,9 @@ TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
     for (bool permanent : {false, true}) {
       EXPECT_NE(WhyCannotReplace(path, permanent).find(what), std::string::npos)
           << WhyCannotReplace(path, permanent);
-      EXPECT_NE(RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text.find(path), std::string::npos);
-      EXPECT_NE(RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text.find(what), std::string::npos);
+      const std::string raised = RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text;
+      EXPECT_NE(raised.find(path), std::string::npos) << raised;
+      EXPECT_NE(raised.find(what), std::string::npos) << raised;
     }
     EXPECT_EQ(fs::symlink_status(path).type(), type);
   }
