@@ -117,28 +117,24 @@ TEST(CategorySync, EachKindOfRun) {
 // A name the handheld cannot store (a 0 byte) makes the file unreadable, so
 // it never reaches the handheld and the image still loads after the run.
 TEST(CategorySync, UnreadableFileIsKeptAndNeitherSideChanges) {
-  const std::pair<std::string, std::string> files[] = {
-      {"A, 1,True\r\n\r\nB, 2,True\r\n", ", line 2: empty line"},
-      {std::string("A\0B, 1,True\r\nC, 2,True\r\n", 24),
-       ", line 1: the name holds the character 0"},
-  };
-  for (int32_t type : {0, 1, 2, 3})
-    for (const auto& [file, reason] : files) {
-      SCOPED_TRACE("sync type " + std::to_string(type) + reason);
-      testing::TempDir desktop;
-      auto device =
-          lists_testing::MakeDevice(Block({}, {}, {}), {{"Home", 1, true}, {"W", 2, false}});
-      const std::string path = desktop.File("categories.txt");
-      testing::WriteFile(path, file);
-      auto result = lists_testing::RunSync(device, desktop.path(), type);
-      auto lines = result.LinesWith(" - SyncCategories - ");
-      ASSERT_EQ(lines.size(), 1u);
-      EXPECT_NE(lines[0].find(path + reason), std::string::npos) << lines[0];
-      EXPECT_EQ(testing::ReadFile(path), file);
-      EXPECT_EQ(result.categoryCalls, Texts{});
-      EXPECT_EQ(Slots(device, 3), "Home 1 T\nW 2 F\n 0 F\n");
-      EXPECT_NO_THROW(handheld::Device::FromJson(device.ToJson(), "image"));
-    }
+  const std::string file("A\0B, 1,True\r\nC, 2,True\r\n", 24);
+  const std::string reason = ", line 1: the name holds the character 0";
+  for (int32_t type : {0, 1, 2, 3}) {
+    SCOPED_TRACE("sync type " + std::to_string(type));
+    testing::TempDir desktop;
+    auto device =
+        lists_testing::MakeDevice(Block({}, {}, {}), {{"Home", 1, true}, {"W", 2, false}});
+    const std::string path = desktop.File("categories.txt");
+    testing::WriteFile(path, file);
+    auto result = lists_testing::RunSync(device, desktop.path(), type);
+    auto lines = result.LinesWith(" - SyncCategories - ");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(path + reason), std::string::npos) << lines[0];
+    EXPECT_EQ(testing::ReadFile(path), file);
+    EXPECT_EQ(result.categoryCalls, Texts{});
+    EXPECT_EQ(Slots(device, 3), "Home 1 T\nW 2 F\n 0 F\n");
+    EXPECT_NO_THROW(handheld::Device::FromJson(device.ToJson(), "image"));
+  }
 }
 
 }  // namespace
