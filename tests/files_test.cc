@@ -40,7 +40,8 @@ TEST_F(Files, ReadAndFindWithoutRegardToCase) {
   ASSERT_TRUE(ReadWholeFile(dir_.File("Data.TXT"), read));
   EXPECT_EQ(read, data);
   EXPECT_FALSE(ReadWholeFile(dir_.File("missing/x"), read));
-  EXPECT_NE(RaisedBy([&] { ReadWholeFile(dir_.File("folder.txt"), read); }).text.find("folder.txt"), std::string::npos);
+  EXPECT_NE(RaisedBy([&] { ReadWholeFile(dir_.File("folder.txt"), read); }).text.find("folder.txt"),
+            std::string::npos);
 
   const std::string found = FindFileNoCase(dir_.path(), "DATA.txt");
   ASSERT_TRUE(IsRegularFile(found)) << found;
@@ -97,7 +98,8 @@ TEST_F(Files, FailurePartWayLeavesTheOldFileWhole) {
     for (bool permanent : {false, true}) {
       WriteFile(path, old);
       FailNextReplaceAfterForTesting(bytes);
-      EXPECT_NE(RaisedBy([&] { ReplaceFile(path, replacement, permanent); }).text.find(path), std::string::npos);
+      EXPECT_NE(RaisedBy([&] { ReplaceFile(path, replacement, permanent); }).text.find(path),
+                std::string::npos);
       EXPECT_EQ(ReadFile(path), old) << bytes;
       EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"}) << "temporary file left behind";
     }
