@@ -10,13 +10,11 @@
 #include <memory>
 
 #include "base/text.h"
-#include "conduit/cnotify.h"
-#include "conduit/conduit_info.h"
 #include "config/fconfigure.h"
 #include "config/settings.h"
-#include "handheld/device.h"
-#include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "host/conduit_driver.h"
+#include "host/host_os.h"
 
 namespace bolvarin::host {
 
@@ -235,15 +233,11 @@ int32_t ParseType(const std::string& text) {
   throw CommandError("--type: \"" + text + "\" is not a sync type code (a 32-bit integer)");
 }
 
-// The folder of the running program: the component's folder on this host.
-std::string ProgramFolder() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) self = fs::current_path(ec) / "syncbolvarin";
-  return self.parent_path().string();
-}
-
 }  // namespace
+
+std::unique_ptr<ConfigureView> NewTerminalView(std::istream& in, std::ostream& out) {
+  return std::make_unique<TerminalView>(in, out);
+}
 
 void AddConfigureCommand(CLI::App& app) {
   auto* cmd = app.add_subcommand(
@@ -257,39 +251,31 @@ void AddConfigureCommand(CLI::App& app) {
   cmd->add_option("--type", o->type,
                   "The sync type handed in (nSyncType; for cfg nSyncPerm, nSyncTemp and nSyncNew)")
       ->capture_default_str();
-  cmd->add_option("--settings", o->settings,
-                  "Settings file to use (default: $SYNCBOLVARIN_SETTINGS, else "
-                  "$XDG_CONFIG_HOME/syncbolvarin/settings, else ~/.config/syncbolvarin/settings)");
+  cmd->add_option("--settings", o->settings, SettingsOptionHelp());
   cmd->callback([o] {
     if (o->entry != "configure" && o->entry != "cfg") {
       throw CommandError("--entry: \"" + o->entry + "\" is neither configure nor cfg");
     }
     const int32_t type = ParseType(o->type);
     UseSettingsFile(o->settings);
-    const std::string folder = ProgramFolder();
-    SetFConfigureFactory([folder] {
-      ModuleInfo module{kExeName,      kVersionComment,  kVersionMajor,
-                        kVersionMinor, kVersionRevision, folder};
-      return std::make_unique<FConfigure>(std::make_unique<TerminalView>(std::cin, std::cerr),
-                                          module);
-    });
-
-    handheld::Device device;
-    handheld::SimPlatform platform(device, handheld::RunRequest{});
-    CNotify notify(platform);
-    int32_t nSyncPref = 0;
+    std::unique_ptr<ConduitDriver> conduit = OpenConduit();
+    ConduitDriver::Configuration values;
     std::string line;
+    bool cancelled = false;
     if (o->entry == "configure") {
-      int32_t nSyncType = type;
-      notify.ConfigureConduit(folder, kSettingsKey, nSyncPref, nSyncType);
-      line = "nSyncType=" + std::to_string(nSyncType) + " nSyncPref=" + std::to_string(nSyncPref);
+      values.nSyncType = type;
+      cancelled = conduit->ConfigureConduit(ProgramFolder(), kSettingsKey, values);
+      line = "nSyncType=" + std::to_string(values.nSyncType) +
+             " nSyncPref=" + std::to_string(values.nSyncPref);
     } else {
-      int32_t nSyncPerm = type, nSyncTemp = type, nSyncNew = type;
-      notify.CfgConduit(0, 0, "", "", nSyncPerm, nSyncTemp, nSyncNew, nSyncPref);
-      line = "nSyncNew=" + std::to_string(nSyncNew) + " nSyncPref=" + std::to_string(nSyncPref) +
-             " nSyncPerm=" + std::to_string(nSyncPerm) + " nSyncTemp=" + std::to_string(nSyncTemp);
+      values.nSyncPerm = values.nSyncTemp = values.nSyncNew = type;
+      cancelled = conduit->CfgConduit(values);
+      line = "nSyncNew=" + std::to_string(values.nSyncNew) +
+             " nSyncPref=" + std::to_string(values.nSyncPref) +
+             " nSyncPerm=" + std::to_string(values.nSyncPerm) +
+             " nSyncTemp=" + std::to_string(values.nSyncTemp);
     }
-    std::cout << (FConfigureWindow().bCancel ? "cancelled " : "") << line << std::endl;
+    std::cout << (cancelled ? "cancelled " : "") << line << std::endl;
   });
 }
 

@@ -4,10 +4,8 @@
 #include <iostream>
 #include <memory>
 
-#include "conduit/cnotify.h"
-#include "handheld/device.h"
-#include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "host/conduit_driver.h"
 
 namespace bolvarin::host {
 
@@ -17,12 +15,10 @@ void AddInfoCommand(CLI::App& app) {
   auto types = std::make_shared<std::vector<int32_t>>();
   cmd->add_option("INFOTYPE", *types, "Information types to ask for (default: 0 1 2 3)");
   cmd->callback([types] {
-    handheld::Device device;
-    handheld::SimPlatform platform(device, handheld::RunRequest{});
-    CNotify notify(platform);
+    std::unique_ptr<ConduitDriver> conduit = OpenConduit();
     std::vector<int32_t> asked = types->empty() ? std::vector<int32_t>{0, 1, 2, 3} : *types;
     for (int32_t type : asked) {
-      TaggedValue value = notify.GetConduitInfo(type, 0, 0, "");
+      TaggedValue value = conduit->GetConduitInfo(type);
       std::cout << type << ": ";
       switch (value.kind()) {
         case TaggedValue::Kind::kText:

@@ -7,8 +7,8 @@
 
 #include "base/text.h"
 #include "config/settings.h"
-#include "config/settings_file.h"
 #include "host/commands.h"
+#include "host/host_os.h"
 
 namespace bolvarin::host {
 
@@ -20,26 +20,11 @@ struct SettingsOptions {
   std::string value;
 };
 
-std::string FileInUse(const SettingsOptions& o) {
-  return o.file.empty() ? DefaultSettingsPath() : o.file;
-}
-
 void AddFileOption(CLI::App* cmd, SettingsOptions& o) {
-  cmd->add_option("--settings", o.file,
-                  "Settings file to use (default: $SYNCBOLVARIN_SETTINGS, else "
-                  "$XDG_CONFIG_HOME/syncbolvarin/settings, else ~/.config/syncbolvarin/settings)");
+  cmd->add_option("--settings", o.file, SettingsOptionHelp());
 }
 
 }  // namespace
-
-void UseSettingsFile(const std::string& path) {
-  if (path.empty()) return;
-  // Lives as long as the process: the store keeps only a pointer to it.
-  static std::unique_ptr<FileSettings> installed;
-  auto next = std::make_unique<FileSettings>(path);
-  SetActiveSettings(next.get());
-  installed = std::move(next);
-}
 
 void AddSettingsCommand(CLI::App& app) {
   auto* group = app.add_subcommand("settings", "Read or change one of the conduit's settings");
@@ -72,13 +57,13 @@ void AddSettingsCommand(CLI::App& app) {
     // The store never reports failures to the conduit; here the user asked
     // for a change and is told when it did not happen.
     if (!ActiveSettings().CreateKey(kSettingsKey)) {
-      throw CommandError("cannot use the settings file \"" + FileInUse(*o) + "\"");
+      throw CommandError("cannot use " + SettingsStoreName(o->file));
     }
     SetRegValue(kSettingsKey, o->name, o->value);
     const std::string expected = TrimBlanks(o->value).empty() ? std::string() : o->value;
     if (GetRegValue(kSettingsKey, o->name) != expected) {
-      throw CommandError("cannot store setting \"" + o->name + "\" in the settings file \"" +
-                         FileInUse(*o) + "\"");
+      throw CommandError("cannot store setting \"" + o->name + "\" in " +
+                         SettingsStoreName(o->file));
     }
   });
 }

@@ -1,7 +1,5 @@
 // syncbolvarin sync and demo: one synchronisation run, as the sync manager
 // would start it, on a simulated handheld kept in an image file.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
@@ -11,12 +9,12 @@
 #include <memory>
 
 #include "base/error.h"
-#include "base/host_events.h"
-#include "conduit/cnotify.h"
 #include "conduit/conduit_info.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "host/commands.h"
+#include "host/conduit_driver.h"
+#include "host/host_os.h"
 #include "host/image_lock.h"
 #include "os/files.h"
 
@@ -49,30 +47,6 @@ int32_t ParseSyncType(const std::string& text) {
                      "\" is neither a sync type code nor one of fast, slow, hh2pc, pc2hh, "
                      "install, backup, nothing");
 }
-
-// Shows that the run is alive on a terminal; stays quiet in pipes and tests.
-class Progress {
- public:
-  Progress() : tty_(isatty(2) != 0) {
-    if (tty_) {
-      previous_ = SetPendingMessagesHandler([this] {
-        if (++ticks_ % 5000 == 0)
-          std::cerr << "\rsyncbolvarin: working... " << ticks_ << std::flush;
-      });
-    }
-  }
-  ~Progress() {
-    if (tty_) {
-      SetPendingMessagesHandler(previous_);
-      if (ticks_ >= 5000) std::cerr << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    }
-  }
-
- private:
-  bool tty_;
-  long ticks_ = 0;
-  std::function<void()> previous_;
-};
 
 handheld::Device LoadOrCreate(const std::string& image, bool exists, const char* seedJson) {
   if (exists) return handheld::Device::Load(image);
@@ -118,23 +92,18 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
                       seedJson != nullptr ? "syncbolvarin demo" : "syncbolvarin sync");
   handheld::Device device = LoadOrCreate(options.image, imageExists, seedJson);
   bool loggedError = false;
-  handheld::SimPlatform platform(device, run, [&loggedError](const handheld::LogEntry& entry) {
-    if (IsErrorLogLine(entry.text)) loggedError = true;
-    std::cout << entry.text;
-    if (entry.text.empty() || entry.text.back() != '\n') std::cout << '\n';
+  auto printLine = [&loggedError](const std::string& text) {
+    if (IsErrorLogLine(text)) loggedError = true;
+    std::cout << text;
+    if (text.empty() || text.back() != '\n') std::cout << '\n';
     std::cout.flush();
-  });
+  };
 
   std::string failure;
-  {
-    Progress progress;
-    CNotify notify(platform);
-    try {
-      notify.BeginProcess();
-    } catch (const ConduitError& e) {
-      failure =
-          "the run failed: " + e.description() + " (error " + std::to_string(e.number()) + ")";
-    }
+  try {
+    OpenConduit()->BeginProcess(device, run, printLine);
+  } catch (const ConduitError& e) {
+    failure = "the run failed: " + e.description() + " (error " + std::to_string(e.number()) + ")";
   }
   // What the conduit changed on the handheld is kept even when the run failed
   // part-way, as a real device would keep it.
@@ -179,7 +148,7 @@ void AddSyncCommand(CLI::App& app) {
     fs::create_directories(*folder);
     demo->image = (fs::path(*folder) / "handheld.json").string();
     demo->desktop = (fs::path(*folder) / "desktop").string() + "/";
-    if (demo->settings.empty()) demo->settings = (fs::path(*folder) / "settings").string();
+    if (demo->settings.empty()) demo->settings = DemoSettingsPath(*folder);
     std::cerr << "syncbolvarin: handheld " << demo->image << ", desktop " << demo->desktop << "\n";
     RunSync(*demo, SampleImageJson());
     std::vector<fs::path> files;

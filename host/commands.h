@@ -2,9 +2,13 @@
 // group, each in its own file.
 #pragma once
 
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "config/configure_view.h"
 
 namespace CLI {
 class App;
@@ -41,9 +45,9 @@ void AddConfigureCommand(CLI::App& app);  // host/cmd_configure.cc
 // nothing when it is not one or does not fit; the caller words the error.
 std::optional<long long> WholeInteger(const std::string& text, int base = 10);
 
-// Points the settings store at `path` when it is not empty (the --settings
-// option); otherwise the default settings file is used.
-void UseSettingsFile(const std::string& path);
+// The configuration form as terminal lines (host/cmd_configure.cc): drawn
+// on `out`, the user's actions read from `in` one a line.
+std::unique_ptr<ConfigureView> NewTerminalView(std::istream& in, std::ostream& out);
 
 // The bundled sample handheld image (JSON), built into the binary.
 const char* SampleImageJson();

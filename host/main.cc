@@ -1,11 +1,33 @@
-// syncbolvarin: plays the sync manager on Linux so the conduit runs, is
-// tested and is useful without Windows.
+// syncbolvarin: plays the sync manager, so that the conduit runs, is tested
+// and is useful without it: on Linux with the conduit linked in, on Windows
+// with the conduit's COM server (see host/conduit_driver.h).
 #include <CLI/CLI.hpp>
 #include <iostream>
 
 #include "base/error.h"
 #include "handheld/device.h"
 #include "host/commands.h"
+#include "host/host_os.h"
+
+namespace {
+
+// The options and arguments that name files or folders, in every command:
+// each is made usable by this build (NativePath) before a command sees it.
+constexpr const char* kPathOptions[] = {"--handheld", "--desktop", "--image", "DIR", "FILE"};
+
+void TakeNativePaths(CLI::App& app) {
+  for (CLI::Option* option : app.get_options()) {
+    for (const char* name : kPathOptions) {
+      if (option->get_name() == name) {
+        option->transform([](std::string path) { return bolvarin::host::NativePath(path); }, "",
+                          "native-path");
+      }
+    }
+  }
+  for (CLI::App* sub : app.get_subcommands({})) TakeNativePaths(*sub);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -23,6 +45,8 @@ int main(int argc, char** argv) {
   bolvarin::host::AddHandheldCommand(app);
   bolvarin::host::AddCodecCommand(app);
   bolvarin::host::AddConfigureCommand(app);
+  bolvarin::host::HostProcess process(app);
+  TakeNativePaths(app);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,58 @@
+// How the host reaches the conduit: the one part of the host, with
+// host/host_os.h, that differs between the builds. Everything else in host/
+// is the same code in both builds.
+//
+// conduit_driver_posix.cc: the conduit is linked into the host and runs
+// in-process over the simulated handheld (handheld::SimPlatform).
+// conduit_driver_win.cc: the conduit is the COM server "SyncBolvarin.CNotify",
+// created by ProgID and called through IDispatch only, as a late-bound sync
+// manager calls it; the platform it calls is the handheld stand-in, another
+// COM server that the host feeds the image and reads it back from.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "base/tagged_value.h"
+#include "handheld/device.h"
+#include "handheld/sim_platform.h"
+
+namespace bolvarin::host {
+
+// One conduit object, alive as long as the driver. Every call may raise a
+// ConduitError with the number and the description the conduit gave, or a
+// CommandError when the conduit cannot be reached at all.
+class ConduitDriver {
+ public:
+  virtual ~ConduitDriver() = default;
+
+  // GetConduitInfo(infoType, 0, 0, "").
+  virtual TaggedValue GetConduitInfo(int32_t infoType) = 0;
+
+  // One BeginProcess on `device` for the run `run`. Every log line the
+  // conduit writes reaches `onLogLine`, in order, exactly as written. When
+  // the call returns, or raises, `device` holds what the run left on the
+  // handheld (also when the run failed part-way).
+  using LogLineSink = std::function<void(const std::string& text)>;
+  virtual void BeginProcess(handheld::Device& device, const handheld::RunRequest& run,
+                            const LogLineSink& onLogLine) = 0;
+
+  // ConfigureConduit(pPathName, pRegistry, nSyncPref, nSyncType) and
+  // CfgConduit(0, 0, "", "", nSyncPerm, nSyncTemp, nSyncNew, nSyncPref).
+  // True when the conduit said the form was cancelled; false also when the
+  // road to the conduit cannot tell.
+  struct Configuration {
+    int32_t nSyncPref = 0;
+    int32_t nSyncType = 0;                               // ConfigureConduit
+    int32_t nSyncPerm = 0, nSyncTemp = 0, nSyncNew = 0;  // CfgConduit
+  };
+  virtual bool ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
+                                Configuration& values) = 0;
+  virtual bool CfgConduit(Configuration& values) = 0;
+};
+
+std::unique_ptr<ConduitDriver> OpenConduit();
+
+}  // namespace bolvarin::host
