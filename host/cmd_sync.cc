@@ -58,6 +58,9 @@ handheld::Device LoadOrCreate(const std::string& image, bool exists, const char*
 
 void RunSync(const SyncOptions& options, const char* seedJson) {
   UseSettingsFile(options.settings);
+  // A conduit that cannot be reached is said before anything is touched.
+  std::unique_ptr<ConduitDriver> conduit = OpenConduit();
+  conduit->PrepareRun();
 
   // The image is known to be there and writable before anything on the
   // desktop is touched: a run against a mistyped path would otherwise meet
@@ -101,7 +104,7 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
 
   std::string failure;
   try {
-    OpenConduit()->BeginProcess(device, run, printLine);
+    conduit->BeginProcess(device, run, printLine);
   } catch (const ConduitError& e) {
     failure = "the run failed: " + e.description() + " (error " + std::to_string(e.number()) + ")";
   }

@@ -31,6 +31,10 @@ class ConduitDriver {
   // GetConduitInfo(infoType, 0, 0, "").
   virtual TaggedValue GetConduitInfo(int32_t infoType) = 0;
 
+  // Makes sure that runs can be made, before the host touches any file for
+  // one; raises a CommandError that says what is missing.
+  virtual void PrepareRun() {}
+
   // One BeginProcess on `device` for the run `run`. Every log line the
   // conduit writes reaches `onLogLine`, in order, exactly as written. When
   // the call returns, or raises, `device` holds what the run left on the

@@ -2,6 +2,8 @@
 // and is useful without it: on Linux with the conduit linked in, on Windows
 // with the conduit's COM server (see host/conduit_driver.h).
 #include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstdio>
 #include <iostream>
 
 #include "base/error.h"
@@ -25,6 +27,15 @@ void TakeNativePaths(CLI::App& app) {
     }
   }
   for (CLI::App* sub : app.get_subcommands({})) TakeNativePaths(*sub);
+}
+
+// Error numbers as their sources give them: small positive numbers in
+// decimal, HRESULTs (negative) in hexadecimal.
+std::string ErrorNumberText(int32_t number) {
+  if (number >= 0) return std::to_string(number);
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(number));
+  return text;
 }
 
 }  // namespace
@@ -61,7 +72,8 @@ int main(int argc, char** argv) {
     std::cerr << "syncbolvarin: " << e.what() << "\n";
     return 1;
   } catch (const bolvarin::ConduitError& e) {
-    std::cerr << "syncbolvarin: " << e.description() << " (error " << e.number() << ")\n";
+    std::cerr << "syncbolvarin: " << e.description() << " (error " << ErrorNumberText(e.number())
+              << ")\n";
     return 1;
   } catch (const std::exception& e) {
     std::cerr << "syncbolvarin: " << e.what() << "\n";

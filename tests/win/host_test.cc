@@ -1,0 +1,105 @@
+// syncbolvarin.exe, the Windows host, as a user runs it: the conduit reached
+// through COM once registered, the same output as the Linux host, and the
+// registry in place of the settings file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/test_util.h"
+
+namespace bolvarin {
+namespace {
+
+using testing::HostResult;
+using testing::RunHost;
+
+// One command of a session and what it must give: its exit status, its
+// whole standard output (unless `anyOutput`), and a piece of standard error.
+struct Step {
+  std::vector<std::string> args;
+  int status;
+  std::string out;
+  std::string errPiece;
+  bool anyOutput = false;
+};
+
+void RunSession(const std::vector<Step>& steps) {
+  for (const Step& step : steps) {
+    std::string shown;
+    for (const std::string& a : step.args) shown += " " + a;
+    HostResult r = RunHost(step.args);
+    EXPECT_EQ(r.status, step.status) << shown << "\n" << r.err;
+    if (!step.anyOutput) {
+      EXPECT_EQ(r.out, step.out) << shown;
+    }
+    EXPECT_NE(r.err.find(step.errPiece), std::string::npos) << shown << "\n" << r.err;
+  }
+}
+
+// What the Linux host prints for `info` and `info 0 1 2 3 -1`, to the byte.
+const std::string kInfo =
+    "0: text SyncBolvarin\n1: integer 268435456\n2: integer 0\n3: double 1.0\n";
+const std::string kInfoAndEmpty = kInfo + "-1: empty\n";
+
+TEST(WindowsHost, RegistersTheConduitAndAnswersAsTheLinuxHost) {
+  const std::string notRegistered =
+      "syncbolvarin: the conduit \"SyncBolvarin.CNotify\" is not registered on this machine: "
+      "register it with `regsvr32 SyncBolvarin.dll`, or `syncbolvarin.exe register`\n";
+  RunSession({
+      {{"unregister"}, 0, "", "", true},
+      {{"info"}, 1, "", notRegistered},
+      {{"register"}, 0, "", "", true},
+      {{"info", "0", "1", "2", "3", "-1"}, 0, kInfoAndEmpty, ""},
+      {{"info"}, 0, kInfo, ""},
+      // The configuration form is not in this build yet: said, exit 1.
+      {{"configure"}, 1, "", "configuration form is not available"},
+      {{"configure", "--entry", "cfg"}, 1, "", "configuration form is not available"},
+      {{"unregister"}, 0, "", "", true},
+      {{"info", "0"}, 1, "", notRegistered},
+  });
+  // What register and unregister said they did.
+  HostResult r = RunHost({"register"});
+  EXPECT_NE(r.out.find("registered "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("SyncBolvarin.dll\n"), std::string::npos) << r.out;
+  r = RunHost({"unregister"});
+  EXPECT_EQ(r.out.rfind("unregistered ", 0), 0u) << r.out;
+}
+
+TEST(WindowsHost, KeepsTheSettingsInTheRegistryAndRefusesASettingsFile) {
+  const char* refused = "--settings: the Windows build keeps its settings in the registry";
+  RunSession({
+      {{"settings", "set", "presync", "  my backup.bat  "}, 0, "", ""},
+      {{"settings", "get", "PRESYNC"}, 0, "  my backup.bat  \n", ""},
+      {{"settings", "set", "presync", "  "}, 0, "", ""},
+      {{"settings", "get", "presync"}, 0, "\n", ""},
+      {{"settings", "get", "presync", "--settings", "C:\\settings"}, 1, "", refused},
+      {{"settings", "set", "langue", "100", "--settings", "/tmp/settings"}, 1, "", refused},
+      {{"sync", "--handheld", "hh.json", "--desktop", "d", "--settings", "s"}, 1, "", refused},
+  });
+}
+
+TEST(WindowsHost, CodecAndHandheldCommandsMatchTheLinuxHost) {
+  testing::TempDir dir;
+  const std::string image = dir.File("hh.json");
+  RunSession({
+      {{"codec", "encode", "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A"},
+       0,
+       "id=7 category=1 attributes=0\nC7 99 0E 1E FF FF FF 9C BF F9 00 00 41 00\n",
+       ""},
+      {{"codec", "decode", "--id", "7", "--category", "1", "C7990E1E FFFFFF9C BFF90000 41 00"},
+       0,
+       "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\n",
+       ""},
+      {{"handheld", "create", "--image", image}, 0, "", ""},
+      {{"handheld", "add", "--image", image, "--line", "0;2; 0;25/12/2003 14:30:00;-100;3;;;;;;;A"},
+       0,
+       "1\n",
+       ""},
+      {{"handheld", "create", "--image", image}, 1, "", "already exists"},
+      {{"nonsense"}, 1, "", "syncbolvarin: "},
+  });
+}
+
+}  // namespace
+}  // namespace bolvarin

@@ -1,0 +1,105 @@
+// Runs the Windows host program for the tests (RunHost, RunHostWithInput):
+// its standard streams are files of a temporary folder.
+#include <windows.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "os/win_handles_win.h"
+#include "tests/test_util.h"
+#include "tests/win/win_test_support.h"
+
+namespace bolvarin::testing {
+
+namespace {
+
+// One argument as the C runtime's command-line parser reads it back.
+std::string Quoted(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(backslashes * 2, '\\');
+  return out + "\"";
+}
+
+// A new file for one of the child's standard streams, inherited by it.
+HANDLE StreamFile(const std::string& path, bool forReading) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), forReading ? GENERIC_READ : GENERIC_WRITE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     forReading ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const std::string& input) {
+  TempDir streams;
+  WriteFile(streams.File("in"), input);
+  win::Handle in(StreamFile(streams.File("in"), true)), out(StreamFile(streams.File("out"), false)),
+      err(StreamFile(streams.File("err"), false));
+  std::string line = Quoted(WinPath(BOLVARIN_HOST_BINARY));
+  for (const std::string& arg : args) line += " " + Quoted(arg);
+
+  // The child inherits this process's environment with `env` applied.
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+  for (const std::string& entry : env) {
+    const size_t eq = entry.find('=');
+    const std::string name = entry.substr(0, eq);
+    char old[32768];
+    const DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+    saved.emplace_back(name,
+                       n > 0 && n < sizeof old ? std::optional<std::string>(old) : std::nullopt);
+    SetEnvironmentVariableA(name.c_str(), entry.substr(eq + 1).c_str());
+  }
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in.get();
+  startup.hStdOutput = out.get();
+  startup.hStdError = err.get();
+  PROCESS_INFORMATION info{};
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+  const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &info);
+  for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+    SetEnvironmentVariableA(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
+  }
+  if (!started) throw std::runtime_error("cannot start " + line);
+  win::Handle process(info.hProcess), thread(info.hThread);
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  in.Reset();
+  out.Reset();
+  err.Reset();
+  HostResult result;
+  result.status = static_cast<int>(code);
+  result.out = ReadFile(streams.File("out"));
+  result.err = ReadFile(streams.File("err"));
+  return result;
+}
+
+}  // namespace
+
+HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  return Run(args, env, {});
+}
+
+HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
+                            const std::vector<std::string>& env) {
+  return Run(args, env, input);
+}
+
+}  // namespace bolvarin::testing
