@@ -150,7 +150,7 @@ void AddSyncCommand(CLI::App& app) {
   demoCmd->callback([demo, folder] {
     fs::create_directories(*folder);
     demo->image = (fs::path(*folder) / "handheld.json").string();
-    demo->desktop = (fs::path(*folder) / "desktop").string() + "/";
+    demo->desktop = (fs::path(*folder) / "desktop" / "").string();
     if (demo->settings.empty()) demo->settings = DemoSettingsPath(*folder);
     std::cerr << "syncbolvarin: handheld " << demo->image << ", desktop " << demo->desktop << "\n";
     RunSync(*demo, SampleImageJson());

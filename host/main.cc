@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
       "text files, playing the sync manager on a simulated handheld.",
       "syncbolvarin"};
   app.require_subcommand(1);
+  // "/home/me/ledger" is a path, never an option, on every system.
+  app.allow_windows_style_options(false);
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return std::string("syncbolvarin: ") + e.what() + " (see --help)\n";
   });

@@ -2,11 +2,14 @@
 // through COM once registered, the same output as the Linux host, and the
 // registry in place of the settings file.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/test_util.h"
+#include "tests/win/win_test_support.h"
 
 namespace bolvarin {
 namespace {
@@ -99,6 +102,59 @@ TEST(WindowsHost, CodecAndHandheldCommandsMatchTheLinuxHost) {
       {{"handheld", "create", "--image", image}, 1, "", "already exists"},
       {{"nonsense"}, 1, "", "syncbolvarin: "},
   });
+}
+
+// The Unix path Wine maps a Windows path to, as a user on Linux types it.
+std::string UnixPath(const std::string& windowsPath) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (toUnix == nullptr) return {};
+  std::wstring wide(windowsPath.begin(), windowsPath.end());
+  char* unix = toUnix(wide.c_str());
+  if (unix == nullptr) return {};
+  std::string path(unix);
+  HeapFree(GetProcessHeap(), 0, unix);
+  return path;
+}
+
+TEST(WindowsHost, RunsTheDemoAndSyncsThroughTheHandheldStandIn) {
+  const std::filesystem::path host(testing::WinPath(BOLVARIN_HOST_BINARY));
+  if (!testing::Exists((host.parent_path() / "BolvarinStandIn.dll").string())) {
+    GTEST_SKIP() << "no BolvarinStandIn.dll beside " << host.string();
+  }
+  testing::TempDir dir;
+  const std::string unixDir = UnixPath(dir.path());
+  ASSERT_FALSE(unixDir.empty()) << dir.path();
+  const std::string image = dir.File("demo/handheld.json");
+  const std::string open = "SyncBolvarin 1.3.2\nSyncBolvarin - Sync configured to ";
+  RunSession({{{"register"}, 0, "", "", true}});
+
+  // The demo folder given as the Unix path Wine maps; the sample image is
+  // built into the program.
+  HostResult r = RunHost({"demo", unixDir + "/demo"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind(open + "Fast Sync\nOk SyncBolvarin\n\n== ", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\n== MaBolvarin.txt ==\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\r'), std::string::npos) << "lines end in \\n alone";
+  ASSERT_TRUE(testing::Exists(image));
+
+  std::filesystem::create_directories(dir.File("folder/MaBolvarin.txt"));
+  RunSession({
+      {{"sync", "--handheld", image, "--desktop", dir.File("demo/desktop"), "--type", "hh2pc"},
+       0,
+       open + "Copy to PC\nOk SyncBolvarin\n",
+       ""},
+      {{"sync", "--handheld", dir.File("missing.json"), "--desktop", dir.File("d")},
+       1,
+       "",
+       "does not exist (give --create"},
+  });
+  // A data file that cannot be read: one error line, exit 2.
+  r = RunHost({"sync", "--handheld", image, "--desktop", dir.File("folder")});
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.out.find("SyncBolvarin - OpenPcStore - Cannot write \""), std::string::npos) << r.out;
+  RunSession({{{"unregister"}, 0, "", "", true}});
 }
 
 }  // namespace
