@@ -50,6 +50,7 @@ TEST(WindowsHost, RegistersTheConduitAndAnswersAsTheLinuxHost) {
       "syncbolvarin: the conduit \"SyncBolvarin.CNotify\" is not registered on this machine: "
       "register it with `regsvr32 SyncBolvarin.dll`, or `syncbolvarin.exe register`\n";
   RunSession({
+      {{"register"}, 0, "", "", true},
       {{"unregister"}, 0, "", "", true},
       {{"info"}, 1, "", notRegistered},
       {{"register"}, 0, "", "", true},
