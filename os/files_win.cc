@@ -302,8 +302,9 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-      return Quoted(path) + " is a folder";
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return Quoted(path) + " is a device";
+      return "it is a folder";  // the same words as the POSIX build's
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0)
+      return "it is a device, not a regular file";
     oldSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   } else if (const DWORD error = GetLastError();
              error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
