@@ -62,9 +62,6 @@ TEST(WindowsHost, RegistersTheConduitAndAnswersAsTheLinuxHost) {
       {{"register"}, 0, said("registered"), ""},
       {{"info", "0", "1", "2", "3", "-1"}, 0, kInfoAndEmpty, ""},
       {{"info"}, 0, kInfo, ""},
-      // The configuration form is not in this build yet: said, exit 1.
-      {{"configure"}, 1, "", "configuration form is not available"},
-      {{"configure", "--entry", "cfg"}, 1, "", "configuration form is not available"},
       {{"unregister"}, 0, said("unregistered"), ""},
       {{"info", "0"}, 1, "", notRegistered},
   });
