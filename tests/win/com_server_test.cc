@@ -53,6 +53,7 @@ TEST(ComRegistration, Regsvr32RegistersAndUnregistersLeavingNoKey) {
 
   ASSERT_EQ(RunProgram("regsvr32 /s /u \"" + kDll + "\""), 0);
   for (const std::string& key : kWrittenKeys) EXPECT_FALSE(ClassKeyExists(key)) << key;
+  EXPECT_EQ(RunProgram("regsvr32 /s /u \"" + kDll + "\""), 0) << "nothing left to remove";
 }
 
 TEST(ComRegistration, VersionResourceNamesTheModuleAndItsVersion) {

@@ -27,7 +27,13 @@ HRESULT RegisterLibrary() {
   return FAILED(hr) ? SELFREG_E_TYPELIB : S_OK;
 }
 
+// A library that is not registered is no failure: unregistering twice, or
+// after a registration that failed part-way, succeeds.
 HRESULT UnregisterLibrary() {
+  Bstr path;
+  if (FAILED(QueryPathOfRegTypeLib(LIBID_SyncBolvarin, 1, 0, LOCALE_NEUTRAL, path.Out()))) {
+    return S_OK;
+  }
   const HRESULT hr = UnRegisterTypeLib(LIBID_SyncBolvarin, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
   if (SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
   return SELFREG_E_TYPELIB;
