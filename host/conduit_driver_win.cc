@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "host/commands.h"
 #include "host/conduit_driver.h"
+#include "os/wide_text_win.h"
 #include "os/win_handles_win.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
@@ -195,22 +196,11 @@ std::string Utf8Of(const Variant& text) {
     Raise(err::kTypeMismatch, "The handheld stand-in's image is not a text");
   }
   BSTR b = V_BSTR(text.get());
-  const int length = static_cast<int>(SysStringLen(b));
-  if (length == 0) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, b, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, b, length, out.data(), n, nullptr, nullptr);
-  return out;
+  return win::FromWide({b, SysStringLen(b)}, CP_UTF8);
 }
 
 Variant Utf8Text(const std::string& utf8) {
-  std::wstring wide;
-  if (!utf8.empty()) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    wide.resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  }
+  const std::wstring wide = win::ToWide(utf8, CP_UTF8);
   Variant v;
   V_BSTR(v.get()) = Bstr(wide).Detach();
   if (V_BSTR(v.get()) == nullptr) throw std::bad_alloc();

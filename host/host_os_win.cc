@@ -14,6 +14,7 @@
 #include "config/settings.h"
 #include "host/commands.h"
 #include "host/host_os.h"
+#include "os/wide_text_win.h"
 #include "os/win_handles_win.h"
 #include "windows/com/com_glue.h"
 
@@ -116,16 +117,7 @@ std::string NativePath(const std::string& path) {
 }
 
 std::string ProgramFolder() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return fs::path(path).parent_path().string();
+  return fs::path(win::ModuleFileName(nullptr)).parent_path().string();
 }
 
 HostProcess::HostProcess(CLI::App& app) {

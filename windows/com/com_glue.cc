@@ -3,25 +3,14 @@
 #include <new>
 
 #include "base/error.h"
+#include "os/wide_text_win.h"
 
 namespace bolvarin::com {
 
-std::wstring Widen(const std::string& ansi) {
-  if (ansi.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
-  return wide;
-}
+std::wstring Widen(const std::string& ansi) { return win::ToWide(ansi, CP_ACP); }
 
 std::string Narrow(const wchar_t* text, size_t length) {
-  if (text == nullptr || length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), ansi.data(), n, nullptr, nullptr);
-  return ansi;
+  return text == nullptr ? std::string() : win::FromWide({text, length}, CP_ACP);
 }
 
 std::string FromBstr(BSTR text) { return Narrow(text, text == nullptr ? 0 : SysStringLen(text)); }

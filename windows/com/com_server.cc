@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "os/wide_text_win.h"
 #include "os/win_handles_win.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_object.h"
@@ -107,17 +108,7 @@ void SetModuleHandle(HINSTANCE module) { g_module = module; }
 
 HINSTANCE ModuleHandle() { return g_module; }
 
-std::string ModulePath() {
-  std::string path(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(g_module, path.data(), static_cast<DWORD>(path.size()));
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::string ModulePath() { return win::ModuleFileName(g_module); }
 
 void ObjectCreated() { ++g_objects; }
 void ObjectDestroyed() { --g_objects; }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "os/wide_text_win.h"
 #include "windows/dialog/configure_ids.h"
 #include "windows/dialog/dialogue.h"
 
@@ -22,23 +23,8 @@ namespace bolvarin::win {
 
 namespace {
 
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
-
-std::string ToUtf8(const wchar_t* text, size_t length) {
-  if (length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-  return out;
-}
+std::wstring FromUtf8(const std::string& text) { return ToWide(text, CP_UTF8); }
+std::string ToUtf8(const wchar_t* text, size_t length) { return FromWide({text, length}, CP_UTF8); }
 
 [[noreturn]] void RaiseLastError(const std::string& what) {
   Raise(err::kPlatform, what + " (system error " + std::to_string(GetLastError()) + ")");
@@ -446,24 +432,8 @@ StringTable ResourceTexts(HINSTANCE module) {
 
 ModuleInfo ModuleInfoOf(HINSTANCE module) {
   ModuleInfo info;
-  std::wstring wide(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(module, wide.data(), static_cast<DWORD>(wide.size()));
-    if (n < wide.size()) {
-      wide.resize(n);
-      break;
-    }
-    wide.resize(wide.size() * 2);
-  }
-  std::string ansi(MAX_PATH, '\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(module, ansi.data(), static_cast<DWORD>(ansi.size()));
-    if (n < ansi.size()) {
-      ansi.resize(n);
-      break;
-    }
-    ansi.resize(ansi.size() * 2);
-  }
+  const std::wstring wide = ModuleFileNameWide(module);
+  const std::string ansi = ModuleFileName(module);
   const size_t slash = wide.find_last_of(L"\\/");
   std::wstring file = slash == std::wstring::npos ? wide : wide.substr(slash + 1);
   const size_t dot = file.find_last_of(L'.');

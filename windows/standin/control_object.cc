@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "os/wide_text_win.h"
 #include "windows/com/com_glue.h"
 #include "windows/standin/session.h"
 #include "windows/standin/standin_objects.h"
@@ -20,25 +21,10 @@ using C = const DispCall&;
 // UTF-16 to UTF-8; text that is not valid UTF-16 raises instead of being
 // replaced silently.
 std::string Utf8(const std::wstring& wide, const char* what) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
-                                    nullptr, nullptr);
-  if (n <= 0) Raise(err::kInvalidArgument, std::string(what) + " is not valid UTF-16 text");
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, out.data(), n, nullptr,
-                      nullptr);
-  return out;
+  return win::FromWide(wide, CP_UTF8, /*strict=*/true, what);
 }
 
-std::wstring FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
-  return out;
-}
+std::wstring FromUtf8(const std::string& text) { return win::ToWide(text, CP_UTF8); }
 
 class ControlObject : public TableDispatch<ControlObject> {
  public:
