@@ -108,7 +108,8 @@ class Dispatch {
   // Calls method `member` with `args` in their declared order. A failure
   // raises a ConduitError with the number and the description the object
   // gave (its EXCEPINFO), or the system's text for the failing HRESULT.
-  Variant Call(const char* member, std::vector<Arg*> args = {}) {
+  // `status`, when given, receives the call's success code (S_OK, S_FALSE).
+  Variant Call(const char* member, std::vector<Arg*> args = {}, HRESULT* status = nullptr) {
     std::wstring wide = com::Widen(member);
     LPOLESTR names[] = {wide.data()};
     DISPID id = 0;
@@ -141,6 +142,7 @@ class Dispatch {
             name_ + "." + member + " failed: " + win::ErrorMessage(static_cast<DWORD>(hr)));
     }
     for (Arg* arg : args) arg->WriteBack();
+    if (status != nullptr) *status = hr;
     return result;
   }
 
@@ -253,16 +255,19 @@ class LateBoundConduit : public ConduitDriver {
                         Configuration& values) override {
     Arg path(pPathName), registry(pRegistry), pref = Arg::InOut(values.nSyncPref),
                                               type = Arg::InOut(values.nSyncType);
-    notify_.Call("ConfigureConduit", {&path, &registry, &pref, &type});
-    return false;  // the sync manager's interface does not tell a cancelled form
+    HRESULT status = S_OK;
+    notify_.Call("ConfigureConduit", {&path, &registry, &pref, &type}, &status);
+    return status == S_FALSE;  // the conduit's code for a cancelled window
   }
 
   bool CfgConduit(Configuration& values) override {
     Arg creator(0), user(0), name(""), path(""),
         perm = Arg::InOut(values.nSyncPerm), temp = Arg::InOut(values.nSyncTemp),
         created = Arg::InOut(values.nSyncNew), pref = Arg::InOut(values.nSyncPref);
-    notify_.Call("CfgConduit", {&creator, &user, &name, &path, &perm, &temp, &created, &pref});
-    return false;
+    HRESULT status = S_OK;
+    notify_.Call("CfgConduit", {&creator, &user, &name, &path, &perm, &temp, &created, &pref},
+                 &status);
+    return status == S_FALSE;
   }
 
  private:

@@ -42,6 +42,40 @@ inline std::vector<HWND> DialogsOf(DWORD thread) {
   return found;
 }
 
+// The visible dialog windows (#32770) of another process: windows of one
+// Wine session are seen across processes, and messages sent to them reach
+// the process that owns them.
+inline std::vector<HWND> DialogsOfProcess(DWORD process) {
+  struct Search {
+    DWORD process;
+    std::vector<HWND> found;
+  } search{process, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char name[16] = {};
+        GetClassNameA(window, name, sizeof name);
+        if (owner == s->process && std::string(name) == "#32770" && IsWindowVisible(window))
+          s->found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Waits for the first dialog of another process (up to twenty seconds, as
+// the process starts first); throws when none came.
+inline HWND WaitForDialogOfProcess(DWORD process) {
+  for (int i = 0; i < 2000; ++i) {
+    std::vector<HWND> found = DialogsOfProcess(process);
+    if (!found.empty()) return found.front();
+    Sleep(10);
+  }
+  throw std::runtime_error("the window did not appear");
+}
+
 // Waits (up to ten seconds, polling) for a visible dialog of `thread` that
 // `accept` takes; nullptr when none came.
 inline HWND WaitForDialog(DWORD thread, const std::function<bool(HWND)>& accept) {

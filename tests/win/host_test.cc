@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tests/test_util.h"
+#include "tests/win/dialog_driver.h"
 #include "tests/win/win_test_support.h"
+#include "windows/dialog/configure_ids.h"
 
 namespace bolvarin {
 namespace {
@@ -100,6 +104,75 @@ TEST(WindowsHost, CodecAndHandheldCommandsMatchTheLinuxHost) {
       {{"handheld", "create", "--image", image}, 1, "", "already exists"},
       {{"nonsense"}, 1, "", "syncbolvarin: "},
   });
+}
+
+// `configure` shows the conduit's dialog in the host's process; the test
+// drives it from outside, as a user would, and reads the result line, the
+// exit status and what OK stored in the registry.
+TEST(WindowsHost, ConfigureTellsOkFromCancelAsTheLinuxHost) {
+  BOLVARIN_NEEDS_DISPLAY();
+  using namespace testing;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(HWND)> drive;
+    std::string out;
+    std::vector<std::pair<const char*, std::string>> stored;  // afterwards
+  };
+  const std::vector<Case> cases = {
+      {"configure, OK",
+       {"configure", "--type", "3"},
+       [](HWND d) {
+         if (!Checked(d, IDC_OPTPCTOHH)) throw std::runtime_error("optPCToHH not selected");
+         Click(d, IDC_OPTHHTOPC);
+         Type(d, IDC_PRESYNC, "pre.bat");
+         Click(d, IDC_CHKDEFINITIF);
+         PostClick(d, IDOK);
+       },
+       "nSyncType=2 nSyncPref=1\n",
+       {{"presync", "pre.bat"}, {"postsync", "<absent>"}, {"definitif", "OUI"}, {"langue", "0"}}},
+      {"configure, cancelled",
+       {"configure", "--entry", "configure", "--type", "3"},
+       [](HWND d) {
+         Click(d, IDC_OPTSYNC);
+         Type(d, IDC_PRESYNC, "other.bat");
+         PostClick(d, IDCANCEL);
+       },
+       "cancelled nSyncType=3 nSyncPref=0\n",
+       {{"presync", "pre.bat"}, {"definitif", "OUI"}}},
+      {"cfg, OK",
+       {"configure", "--entry", "cfg", "--type", "1"},
+       [](HWND d) {
+         Click(d, IDC_OPTDONOTHING);
+         Click(d, IDC_CHKDEFINITIF);
+         PostClick(d, IDOK);
+       },
+       "nSyncNew=6 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n",
+       {{"presync", "pre.bat"}, {"definitif", "NON"}}},
+      {"cfg, cancelled",
+       {"configure", "--entry", "cfg", "--type", "2"},
+       [](HWND d) {
+         if (!Checked(d, IDC_OPTHHTOPC)) throw std::runtime_error("optHHToPC not selected");
+         Click(d, IDC_CHKDEFINITIF);
+         PostClick(d, IDCANCEL);
+       },
+       "cancelled nSyncNew=2 nSyncPref=0 nSyncPerm=2 nSyncTemp=2\n",
+       {{"definitif", "NON"}}},
+  };
+  RunSession({{{"register"}, 0, "", "", true}});
+  RemoveSettings();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostResult r = RunHostWhile(c.args, [&](DWORD process) {
+      HWND dialog = WaitForDialogOfProcess(process);
+      c.drive(dialog);
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, c.out);
+    for (const auto& [name, value] : c.stored) EXPECT_EQ(StoredSetting(name), value) << name;
+  }
+  RemoveSettings();
+  RunSession({{{"unregister"}, 0, "", "", true}});
 }
 
 // The Unix path Wine maps a Windows path to, as a user on Linux types it.

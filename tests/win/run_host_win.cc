@@ -1,7 +1,8 @@
-// Runs the Windows host program for the tests (RunHost, RunHostWithInput):
-// its standard streams are files of a temporary folder.
+// Runs the Windows host program for the tests (RunHost, RunHostWithInput,
+// RunHostWhile): its standard streams are files of a temporary folder.
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -43,7 +44,7 @@ HANDLE StreamFile(const std::string& path, bool forReading) {
 }
 
 HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               const std::string& input) {
+               const std::string& input, const std::function<void(DWORD)>& whileRunning = nullptr) {
   TempDir streams;
   WriteFile(streams.File("in"), input);
   win::Handle in(StreamFile(streams.File("in"), true)), out(StreamFile(streams.File("out"), false)),
@@ -78,6 +79,22 @@ HostResult Run(const std::vector<std::string>& args, const std::vector<std::stri
   }
   if (!started) throw std::runtime_error("cannot start " + line);
   win::Handle process(info.hProcess), thread(info.hThread);
+  if (whileRunning) {
+    // A driver that fails, or a program that does not end once driven, is
+    // a failed test rather than a hang: the program is ended.
+    try {
+      whileRunning(info.dwProcessId);
+    } catch (...) {
+      TerminateProcess(process.get(), 99);
+      WaitForSingleObject(process.get(), INFINITE);
+      throw;
+    }
+    if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.get(), 99);
+      WaitForSingleObject(process.get(), INFINITE);
+      throw std::runtime_error(line + " did not end once driven");
+    }
+  }
   WaitForSingleObject(process.get(), INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(process.get(), &code);
@@ -100,6 +117,11 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
 HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
                             const std::vector<std::string>& env) {
   return Run(args, env, input);
+}
+
+HostResult RunHostWhile(const std::vector<std::string>& args,
+                        const std::function<void(DWORD)>& whileRunning) {
+  return Run(args, {}, {}, whileRunning);
 }
 
 }  // namespace bolvarin::testing

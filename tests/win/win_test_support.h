@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "tests/test_util.h"
 #include "windows/com/com_raii.h"
 
 namespace bolvarin::testing {
@@ -48,6 +50,34 @@ inline long RunProgram(const std::string& command) {
   CloseHandle(info.hProcess);
   CloseHandle(info.hThread);
   return static_cast<long>(code);
+}
+
+// Runs the host program (as RunHost) and calls `whileRunning` with its
+// process id while it runs, to drive its windows; then waits for it to end.
+// The program is ended when the driver throws or it does not end after.
+HostResult RunHostWhile(const std::vector<std::string>& args,
+                        const std::function<void(DWORD)>& whileRunning);
+
+// The configuration window's settings in the registry
+// (HKEY_LOCAL_MACHINE\SoftWare\SyncMabolvarin): one read ("<absent>" when
+// missing), and all of them removed.
+inline constexpr char kRegistrySettingsKey[] = "SoftWare\\SyncMabolvarin";
+inline std::string StoredSetting(const char* name) {
+  char text[512] = {};
+  DWORD size = sizeof text;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, name, RRF_RT_REG_SZ, nullptr, text,
+                   &size) != ERROR_SUCCESS)
+    return "<absent>";
+  return text;
+}
+inline void RemoveSettings() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, 0, KEY_SET_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return;
+  for (const char* name : {"presync", "postsync", "definitif", "langue"})
+    RegDeleteValueA(key, name);
+  RegCloseKey(key);
 }
 
 inline bool ClassKeyExists(const std::string& key) {

@@ -4,6 +4,10 @@
 // Script hosts pass the in/out integers as VT_BYREF|VT_VARIANT, which the
 // type library's long* parameters refuse; Invoke hands such arguments over as
 // VT_BYREF|VT_I4 and writes the results back into the caller's variants.
+//
+// ConfigureConduit and CfgConduit return S_FALSE, a success code, when the
+// user cancelled the window and S_OK after OK: callers that test SUCCEEDED
+// see no difference. Invoke hands that code on to late-bound callers too.
 #include "windows/com/cnotify_com.h"
 
 #include <windows.h>
@@ -14,6 +18,7 @@
 
 #include "base/host_events.h"
 #include "conduit/cnotify.h"
+#include "config/fconfigure.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_object.h"
 #include "windows/com/com_raii.h"
@@ -186,9 +191,18 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     InOutIntegers inOut;
     HRESULT hr = inOut.Prepare(typeInfo_.get(), id, params, badArg);
     if (FAILED(hr)) return hr;
+    // The type library's dispatch turns every successful method result into
+    // S_OK; the method's own success code (S_FALSE for a cancelled window)
+    // is kept here and given back instead.
+    const HRESULT outer = methodResult_;
+    methodResult_ = S_OK;
     hr = DispInvoke(static_cast<IHXClientNotify*>(this), typeInfo_.get(), id, flags,
                     inOut.Params(params), result, exception, badArg);
-    if (SUCCEEDED(hr)) inOut.WriteBack();
+    if (SUCCEEDED(hr)) {
+      inOut.WriteBack();
+      hr = methodResult_;
+    }
+    methodResult_ = outer;
     return hr;
   }
 
@@ -205,7 +219,8 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
   }
 
   // Shows the configuration window; the sync type and preference code come
-  // back only when the user pressed OK.
+  // back only when the user pressed OK. S_FALSE says the window was
+  // cancelled.
   HRESULT STDMETHODCALLTYPE ConfigureConduit(BSTR pPathName, BSTR pRegistry, LONG* nSyncPref,
                                              LONG* nSyncType) override {
     if (nSyncPref == nullptr || nSyncType == nullptr) return E_POINTER;
@@ -215,7 +230,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
       notify_.ConfigureConduit(FromBstr(pPathName), FromBstr(pRegistry), pref, type);
       *nSyncPref = pref;
       *nSyncType = type;
-      return S_OK;
+      return methodResult_ = Outcome();
     } catch (...) {
       return ReportCurrentException(IID_IHXClientNotify);
     }
@@ -237,7 +252,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
 
   // The same window from the other configuration entry: it opens with
   // nSyncPerm and answers in nSyncNew and nSyncPref; nSyncPerm and nSyncTemp
-  // are never written.
+  // are never written. S_FALSE says the window was cancelled.
   HRESULT STDMETHODCALLTYPE CfgConduit(LONG nCreatorId, LONG nUserId, BSTR bstrUserName,
                                        BSTR bstrPathName, LONG* nSyncPerm, LONG* nSyncTemp,
                                        LONG* nSyncNew, LONG* nSyncPref) override {
@@ -250,7 +265,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
                          temp, next, pref);
       *nSyncNew = next;
       *nSyncPref = pref;
-      return S_OK;
+      return methodResult_ = Outcome();
     } catch (...) {
       return ReportCurrentException(IID_IHXClientNotify);
     }
@@ -264,7 +279,12 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     return nullptr;
   }
 
+  // How the configuration window that just closed ended.
+  static HRESULT Outcome() { return FConfigureWindow().bCancel ? S_FALSE : S_OK; }
+
   ComPtr<ITypeInfo> typeInfo_;
+  // The success code of the method that Invoke is calling.
+  HRESULT methodResult_ = S_OK;
   ComPlatform platform_;
   CNotify notify_{platform_};
 };
