@@ -19,6 +19,7 @@
 #include "os/win_handles_win.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
+#include "windows/com/late_bound.h"
 
 namespace bolvarin::host {
 
@@ -39,14 +40,9 @@ std::string HowToRegister(const char* progId) {
   return std::string("register it with `regsvr32 ") + dll + "`, or `syncbolvarin.exe register`";
 }
 
-ComPtr<IDispatch> CreateByProgId(const char* progId, const char* what) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(com::Widen(progId).c_str(), &clsid);
+ComPtr<IDispatch> Create(const char* progId, const char* what) {
   ComPtr<IDispatch> object;
-  if (SUCCEEDED(hr)) {
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(object.Out()));
-  }
+  const HRESULT hr = com::CreateByProgId(progId, CLSCTX_INPROC_SERVER, object);
   if (hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG) {
     throw CommandError(std::string(what) + " \"" + progId +
                        "\" is not registered on this machine: " + HowToRegister(progId));
@@ -59,138 +55,8 @@ ComPtr<IDispatch> CreateByProgId(const char* progId, const char* what) {
   return object;
 }
 
-// One argument of a call: a value the callee reads, or a 32-bit integer it
-// may change (VT_BYREF|VT_I4, as the conduit's in/out parameters take them).
-class Arg {
- public:
-  Arg(int32_t value) {  // NOLINT: implicit by design
-    V_VT(value_.get()) = VT_I4;
-    V_I4(value_.get()) = value;
-  }
-  Arg(const std::string& text) {  // NOLINT
-    V_BSTR(value_.get()) = com::ToBstr(text).Detach();
-    V_VT(value_.get()) = VT_BSTR;
-  }
-  Arg(const char* text) : Arg(std::string(text)) {}  // NOLINT
-  // Takes over a VARIANT (a list, for instance).
-  explicit Arg(Variant&& value) : value_(std::move(value)) {}
-  static Arg InOut(int32_t& slot) {
-    Arg a;
-    a.slot_ = &slot;
-    return a;
-  }
-  VARIANT Raw() {
-    if (slot_ == nullptr) return *value_.get();
-    local_ = *slot_;
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_I4;
-    V_I4REF(&v) = &local_;
-    return v;
-  }
-  void WriteBack() {
-    if (slot_ != nullptr) *slot_ = local_;
-  }
-
- private:
-  Arg() = default;
-  Variant value_;
-  int32_t* slot_ = nullptr;
-  LONG local_ = 0;
-};
-
-// An object reached by late binding, and the name it goes by in messages.
-class Dispatch {
- public:
-  Dispatch(ComPtr<IDispatch> object, std::string name)
-      : object_(std::move(object)), name_(std::move(name)) {}
-
-  // Calls method `member` with `args` in their declared order. A failure
-  // raises a ConduitError with the number and the description the object
-  // gave (its EXCEPINFO), or the system's text for the failing HRESULT.
-  // `status`, when given, receives the call's success code (S_OK, S_FALSE).
-  Variant Call(const char* member, std::vector<Arg*> args = {}, HRESULT* status = nullptr) {
-    std::wstring wide = com::Widen(member);
-    LPOLESTR names[] = {wide.data()};
-    DISPID id = 0;
-    HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) {
-      Raise(com::NumberOfHresult(hr),
-            name_ + " has no member " + member + ": " + win::ErrorMessage(static_cast<DWORD>(hr)));
-    }
-    std::vector<VARIANT> raw;  // Invoke takes the arguments last first
-    for (auto it = args.rbegin(); it != args.rend(); ++it) raw.push_back((*it)->Raw());
-    DISPPARAMS params{raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
-    Variant result;
-    EXCEPINFO info{};
-    UINT badArg = 0;
-    hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Out(),
-                         &info, &badArg);
-    if (hr == DISP_E_EXCEPTION) {
-      if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
-      Bstr source = Bstr::Adopt(info.bstrSource), text = Bstr::Adopt(info.bstrDescription),
-           help = Bstr::Adopt(info.bstrHelpFile);
-      const HRESULT code = info.scode != 0 ? info.scode : com::HresultOfNumber(info.wCode);
-      std::string description = com::FromBstr(text.get());
-      if (description.empty()) {
-        description = name_ + "." + member + " failed: " + win::ErrorMessage(code);
-      }
-      Raise(com::NumberOfHresult(code), description);
-    }
-    if (FAILED(hr)) {
-      Raise(com::NumberOfHresult(hr),
-            name_ + "." + member + " failed: " + win::ErrorMessage(static_cast<DWORD>(hr)));
-    }
-    for (Arg* arg : args) arg->WriteBack();
-    if (status != nullptr) *status = hr;
-    return result;
-  }
-
- private:
-  ComPtr<IDispatch> object_;
-  std::string name_;
-};
-
-// The texts of a VT_ARRAY|VT_BSTR or VT_ARRAY|VT_VARIANT result.
-std::vector<std::string> TextsOf(const Variant& list) {
-  std::vector<std::string> texts;
-  const VARTYPE type = list.type();
-  if (type == VT_EMPTY) return texts;
-  if ((type & VT_ARRAY) == 0 || V_ARRAY(list.get()) == nullptr) {
-    Raise(err::kTypeMismatch, "The handheld stand-in's log is not a list of texts");
-  }
-  SAFEARRAY* array = V_ARRAY(list.get());
-  LONG low = 0, high = -1;
-  SafeArrayGetLBound(array, 1, &low);
-  SafeArrayGetUBound(array, 1, &high);
-  for (LONG i = low; i <= high; ++i) {
-    Variant item;
-    if ((type & VT_TYPEMASK) == VT_BSTR) {
-      BSTR text = nullptr;
-      SafeArrayGetElement(array, &i, &text);
-      V_VT(item.get()) = VT_BSTR;
-      V_BSTR(item.get()) = text;
-    } else {
-      SafeArrayGetElement(array, &i, item.Out());
-    }
-    texts.push_back(com::FromVariant(*item.get()).AsText());
-  }
-  return texts;
-}
-
-// A VT_ARRAY|VT_BSTR list of texts.
-Variant TextList(const std::vector<std::string>& texts) {
-  SafeArray array(SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size())));
-  if (array.get() == nullptr) throw std::bad_alloc();
-  for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-    Bstr text = com::ToBstr(texts[static_cast<size_t>(i)]);
-    if (FAILED(SafeArrayPutElement(array.get(), &i, text.get()))) throw std::bad_alloc();
-  }
-  Variant list;
-  V_VT(list.get()) = VT_ARRAY | VT_BSTR;
-  V_ARRAY(list.get()) = array.Detach();
-  return list;
-}
+using Arg = com::LateArg;
+using Dispatch = com::LateBound;
 
 // The JSON text travels as UTF-16 made from UTF-8, whatever the code page.
 std::string Utf8Of(const Variant& text) {
@@ -212,7 +78,7 @@ Variant Utf8Text(const std::string& utf8) {
 
 class LateBoundConduit : public ConduitDriver {
  public:
-  LateBoundConduit() : notify_(CreateByProgId(kConduitProgId, "the conduit"), kConduitProgId) {}
+  LateBoundConduit() : notify_(Create(kConduitProgId, "the conduit"), kConduitProgId) {}
 
   TaggedValue GetConduitInfo(int32_t infoType) override {
     Arg type(infoType), creator(0), user(0), name("");
@@ -222,7 +88,7 @@ class LateBoundConduit : public ConduitDriver {
 
   void PrepareRun() override {
     if (!standIn_) {
-      standIn_.emplace(CreateByProgId(kStandInProgId, "the handheld stand-in"), kStandInProgId);
+      standIn_.emplace(Create(kStandInProgId, "the handheld stand-in"), kStandInProgId);
     }
   }
 
@@ -234,7 +100,7 @@ class LateBoundConduit : public ConduitDriver {
       Arg json(Utf8Text(device.ToJson())), source("the host's handheld image");
       standIn.Call("LoadImage", {&json, &source});
       Arg type(run.syncType), path(run.desktopPath), file(run.desktopFileName),
-          databases(TextList(run.databases));
+          databases(com::ToTextArray(run.databases));
       standIn.Call("SetRun", {&type, &path, &file, &databases});
     }
 
@@ -245,7 +111,9 @@ class LateBoundConduit : public ConduitDriver {
       failure = e;
     }
     // The log and the handheld as the run left them, also after a failure.
-    for (const std::string& line : TextsOf(standIn.Call("TakeLog"))) onLogLine(line);
+    for (const std::string& line :
+         com::TextsOf(*standIn.Call("TakeLog").get(), "The handheld stand-in's log"))
+      onLogLine(line);
     device = handheld::Device::FromJson(Utf8Of(standIn.Call("ImageJson")),
                                         "the handheld stand-in's image");
     if (failure) throw *failure;

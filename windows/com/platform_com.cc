@@ -1,8 +1,8 @@
 // Late binding to the sync manager's objects.
 //
-// Arguments travel as VARIANTs made by com_glue; arguments the platform
-// writes back are passed as VT_BYREF|VT_VARIANT, so the platform may answer
-// with whatever type it likes. A failing call becomes a ConduitError with the
+// Calls go through windows/com/late_bound.h; arguments the platform writes
+// back are passed as VT_BYREF|VT_VARIANT, so the platform may answer with
+// whatever type it likes. A failing call becomes a ConduitError with the
 // platform's own number and description, which is what the run's log line
 // then shows.
 #include "windows/com/platform_com.h"
@@ -19,6 +19,7 @@
 #include "os/win_handles_win.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
+#include "windows/com/late_bound.h"
 
 namespace bolvarin::com {
 
@@ -40,115 +41,8 @@ constexpr PlatformClass kPlatformClasses[] = {
 
 constexpr int32_t kCannotCreateObject = 429;  // the class is not registered or fails to start
 
-// One argument of a late-bound call: a value, or a by-reference slot that the
-// platform may write into.
-class Arg {
- public:
-  Arg(const TaggedValue& value) : value_(ToVariant(value)) {}       // NOLINT: implicit by design
-  Arg(int32_t value) : Arg(TaggedValue::Int32(value)) {}            // NOLINT
-  Arg(const std::string& value) : Arg(TaggedValue::Text(value)) {}  // NOLINT
-  Arg(const char* value) : Arg(TaggedValue::Text(value)) {}         // NOLINT
-  Arg(bool value) : Arg(TaggedValue::Bool(value)) {}                // NOLINT
-  static Arg Ref(Variant& slot) {
-    Arg a;
-    a.ref_ = &slot;
-    return a;
-  }
-  // The VARIANTARG handed to Invoke (borrowed: the Arg keeps ownership).
-  VARIANT Raw() {
-    if (ref_ == nullptr) return *value_.get();
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = ref_->get();
-    return v;
-  }
-
- private:
-  Arg() = default;
-  Variant value_;
-  Variant* ref_ = nullptr;
-};
-
-// An IDispatch of the platform and the name it goes by in error texts.
-class Object {
- public:
-  Object(ComPtr<IDispatch> dispatch, std::string name)
-      : dispatch_(std::move(dispatch)), name_(std::move(name)) {}
-
-  // Calls a method or reads a property.
-  Variant Call(const char* member, std::initializer_list<Arg*> args = {}) {
-    return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
-  }
-  // Writes a property; the last argument is the value.
-  void Put(const char* member, std::initializer_list<Arg*> args) {
-    Invoke(member, DISPATCH_PROPERTYPUT, args);
-  }
-  TaggedValue Value(const char* member, std::initializer_list<Arg*> args = {}) {
-    Variant v = Call(member, args);
-    return FromVariant(*v.get());
-  }
-  // The object a call returns; raises when it returns none.
-  ComPtr<IDispatch> ObjectOf(const char* member, std::initializer_list<Arg*> args = {}) {
-    Variant v = Call(member, args);
-    ComPtr<IDispatch> result;
-    IUnknown* unknown = nullptr;
-    if (v.type() == VT_DISPATCH || v.type() == VT_UNKNOWN) unknown = V_UNKNOWN(v.get());
-    if (unknown != nullptr) {
-      unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.Out()));
-    }
-    if (!result) {
-      Raise(err::kObjectRequired, "The platform's " + name_ + "." + member + " returned no object");
-    }
-    return result;
-  }
-
- private:
-  Variant Invoke(const char* member, WORD flags, std::initializer_list<Arg*> args) {
-    std::wstring wideName = Widen(member);
-    LPOLESTR names[] = {wideName.data()};
-    DISPID id = 0;
-    HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) {
-      Raise(NumberOfHresult(hr), "The platform's " + name_ + " has no member " + member + ": " +
-                                     win::ErrorMessage(static_cast<DWORD>(hr)));
-    }
-    // Invoke takes the arguments last first.
-    std::vector<VARIANT> raw;
-    for (auto it = std::rbegin(args); it != std::rend(args); ++it) raw.push_back((*it)->Raw());
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-      params.rgdispidNamedArgs = &putId;
-      params.cNamedArgs = 1;
-    }
-    Variant result;
-    EXCEPINFO info{};
-    UINT badArg = 0;
-    hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                           flags == DISPATCH_PROPERTYPUT ? nullptr : result.Out(), &info, &badArg);
-    if (hr == DISP_E_EXCEPTION) {
-      if (info.pfnDeferredFillIn != nullptr) info.pfnDeferredFillIn(&info);
-      Bstr source = Bstr::Adopt(info.bstrSource), text = Bstr::Adopt(info.bstrDescription),
-           help = Bstr::Adopt(info.bstrHelpFile);
-      const HRESULT code = info.scode != 0 ? info.scode : HresultOfNumber(info.wCode);
-      std::string description = FromBstr(text.get());
-      if (description.empty()) {
-        description = "The platform's " + name_ + "." + member +
-                      " failed: " + win::ErrorMessage(static_cast<DWORD>(code));
-      }
-      Raise(NumberOfHresult(code), description);
-    }
-    if (FAILED(hr)) {
-      Raise(NumberOfHresult(hr), "The platform's " + name_ + "." + member +
-                                     " failed: " + win::ErrorMessage(static_cast<DWORD>(hr)));
-    }
-    return result;
-  }
-
-  ComPtr<IDispatch> dispatch_;
-  std::string name_;
-};
+using Arg = LateArg;
+using Object = LateBound;
 
 // Creates the platform object `name` of the table from its ProgID.
 ComPtr<IDispatch> Create(std::string_view name) {
@@ -159,13 +53,8 @@ ComPtr<IDispatch> Create(std::string_view name) {
   if (found == nullptr)
     Raise(err::kInvalidArgument, "No platform class is named " + std::string(name));
   const PlatformClass& cls = *found;
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(Widen(cls.progId).c_str(), &clsid);
   ComPtr<IDispatch> object;
-  if (SUCCEEDED(hr)) {
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(object.Out()));
-  }
+  const HRESULT hr = CreateByProgId(cls.progId, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, object);
   if (FAILED(hr)) {
     const std::string reason = hr == CO_E_CLASSSTRING || hr == REGDB_E_CLASSNOTREG
                                    ? "the class is not registered on this machine"
@@ -178,7 +67,7 @@ ComPtr<IDispatch> Create(std::string_view name) {
 
 class DispSyncContext : public SyncContext {
  public:
-  explicit DispSyncContext(ComPtr<IDispatch> d) : o_(std::move(d), "SyncContext") {}
+  explicit DispSyncContext(ComPtr<IDispatch> d) : o_(std::move(d), "The platform's SyncContext") {}
   int32_t SyncTypeCode() override { return o_.Value("SyncTypeCode").AsInt32(); }
   std::string DesktopPath() override { return o_.Value("DesktopPath").AsText(); }
   std::string DesktopFileName() override { return o_.Value("DesktopFileName").AsText(); }
@@ -198,7 +87,8 @@ class DispSyncContext : public SyncContext {
 
 class DispCategories : public HandheldCategories {
  public:
-  explicit DispCategories(ComPtr<IDispatch> d) : o_(std::move(d), "HandheldCategories") {}
+  explicit DispCategories(ComPtr<IDispatch> d)
+      : o_(std::move(d), "The platform's HandheldCategories") {}
   void Commit() override { o_.Call("Commit"); }
   void ResetDirtyFlags() override { o_.Call("ResetDirtyFlags"); }
   std::string Name(int32_t index) override {
@@ -241,7 +131,8 @@ bool IsTrue(const TaggedValue& v) {
 
 class DispRecordAdapter : public HXRecordAdapter {
  public:
-  explicit DispRecordAdapter(ComPtr<IDispatch> d) : o_(std::move(d), "HXRecordAdapter") {}
+  explicit DispRecordAdapter(ComPtr<IDispatch> d)
+      : o_(std::move(d), "The platform's HXRecordAdapter") {}
   void SetReadPosition(int32_t position) override {
     Arg v(position);
     o_.Put("ReadPosition", {&v});
@@ -283,7 +174,8 @@ class DispRecordAdapter : public HXRecordAdapter {
 
 class DispConduitServices : public ConduitServices {
  public:
-  explicit DispConduitServices(ComPtr<IDispatch> d) : o_(std::move(d), "ConduitServices") {}
+  explicit DispConduitServices(ComPtr<IDispatch> d)
+      : o_(std::move(d), "The platform's ConduitServices") {}
   void AddLogEntry(const std::string& text, int32_t a, int32_t b, int32_t c) override {
     Arg t(text), x(a), y(b), z(c);
     o_.Call("AddLogEntry", {&t, &x, &y, &z});
@@ -309,7 +201,8 @@ class DispConduitServices : public ConduitServices {
 
 class DispPlatformUtility : public PlatformUtility {
  public:
-  explicit DispPlatformUtility(ComPtr<IDispatch> d) : o_(std::move(d), "PlatformUtility") {}
+  explicit DispPlatformUtility(ComPtr<IDispatch> d)
+      : o_(std::move(d), "The platform's PlatformUtility") {}
   std::string CodeToText(int32_t code, int32_t flag) override {
     Arg a(code), b(flag);
     return o_.Value("CodeToText", {&a, &b}).AsText();
@@ -329,7 +222,8 @@ class DispPlatformUtility : public PlatformUtility {
 
 class DispPlatformSystem : public PlatformSystem {
  public:
-  explicit DispPlatformSystem(ComPtr<IDispatch> d) : o_(std::move(d), "PlatformSystem") {}
+  explicit DispPlatformSystem(ComPtr<IDispatch> d)
+      : o_(std::move(d), "The platform's PlatformSystem") {}
   std::shared_ptr<SyncContext> GetSyncContext() override {
     return std::make_shared<DispSyncContext>(o_.ObjectOf("GetSyncContext"));
   }
