@@ -25,38 +25,20 @@ namespace {
 using namespace bolvarin::testing;
 using win::Dialogue;
 
-constexpr char kKey[] = "SoftWare\\SyncMabolvarin";
-constexpr const char* kValues[] = {"presync", "postsync", "definitif", "langue"};
-constexpr char kAbsent[] = "<absent>";
-
-std::string Stored(const char* name) {
-  char text[512] = {};
-  DWORD size = sizeof text;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kKey, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
-      ERROR_SUCCESS)
-    return kAbsent;
-  return text;
-}
-
-void Store(const std::map<std::string, std::string>& values) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kKey, &key), ERROR_SUCCESS);
-  for (const char* name : kValues) RegDeleteValueA(key, name);
-  for (const auto& [name, text] : values) {
-    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-  }
-  RegCloseKey(key);
+// The window the form opened over itself (a picker, a message box).
+HWND WindowOver(HWND form) {
+  HWND w = WaitForDialog([form](HWND w) { return w != form && SameThread(w, form); });
+  if (w == nullptr) throw std::runtime_error("no window over the form");
+  return w;
 }
 
 // Throws (which closes the window and fails the test) when `actual` is not
 // `expected`.
-void Want(const std::string& what, const std::string& actual, const std::string& expected) {
-  if (actual != expected)
-    throw std::runtime_error(what + ": \"" + actual + "\", expected \"" + expected + "\"");
-}
 void Want(const std::string& what, bool condition) {
   if (!condition) throw std::runtime_error(what);
+}
+void Want(const std::string& what, const std::string& actual, const std::string& expected) {
+  Want(what + ": \"" + actual + "\", expected \"" + expected + "\"", actual == expected);
 }
 std::string Caption(HWND dialog, int id) { return TextOf(Item(dialog, id)); }
 
@@ -66,12 +48,18 @@ class ConfigureDialog : public ::testing::Test {
  protected:
   void SetUp() override {
     BOLVARIN_NEEDS_DISPLAY();
-    Store({});
+    StoreSettings();
     LangOffset = 0;
   }
   void TearDown() override {
     SetActiveSettings(nullptr);
-    Store({});
+    StoreSettings();
+  }
+
+  // Shows the form while `drive` works it; the driver's complaint fails the
+  // test.
+  static void Show(FConfigure& form, const std::function<void(HWND)>& drive) {
+    EXPECT_EQ(WhileShown([&] { form.ShowModal(); }, drive), "");
   }
 
   // The form over the real window, with this program's resources.
@@ -94,6 +82,8 @@ struct DialogCase {
 };
 
 TEST_F(ConfigureDialog, UserSessions) {
+  const std::map<std::string, std::string> kNothingStored = {
+      {"presync", kAbsent}, {"postsync", kAbsent}, {"definitif", kAbsent}, {"langue", kAbsent}};
   const std::vector<DialogCase> cases = {
       {"no language stored: French; Enter confirms",
        {},
@@ -161,7 +151,7 @@ TEST_F(ConfigureDialog, UserSessions) {
        true,
        6,
        2,
-       {{"presync", kAbsent}, {"postsync", kAbsent}, {"definitif", kAbsent}, {"langue", kAbsent}}},
+       kNothingStored},
       {"the system's close command cancels",
        {},
        3,
@@ -169,7 +159,7 @@ TEST_F(ConfigureDialog, UserSessions) {
        true,
        3,
        2,
-       {{"presync", kAbsent}, {"postsync", kAbsent}, {"definitif", kAbsent}, {"langue", kAbsent}}},
+       kNothingStored},
       {"English chosen; blank boxes delete their programs; Alt+O confirms",
        {{"presync", "x.exe"}, {"postsync", "y.exe"}, {"definitif", "NON"}},
        0,
@@ -188,74 +178,62 @@ TEST_F(ConfigureDialog, UserSessions) {
   };
   for (const DialogCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Store(c.stored);
+    StoreSettings(c.stored);
     FConfigure form = Form();
     form.nSyncType = c.syncType;
-    EXPECT_EQ(WhileShown([&] { form.ShowModal(); }, c.drive), "");
+    Show(form, c.drive);
     EXPECT_EQ(form.bCancel, c.cancelled);
     EXPECT_EQ(form.nSyncType, c.syncTypeOut);
     EXPECT_EQ(form.nSyncPref, c.syncPrefOut);
-    for (const auto& [name, text] : c.storedAfter) EXPECT_EQ(Stored(name.c_str()), text) << name;
+    for (const auto& [name, text] : c.storedAfter)
+      EXPECT_EQ(StoredSetting(name.c_str()), text) << name;
   }
 }
 
 TEST_F(ConfigureDialog, TemplateKeepsTabOrderDefaultButtonPicturesAndTooltips) {
   FConfigure form = Form();
-  const std::string complaint = WhileShown(
-      [&] { form.ShowModal(); },
-      [](HWND d) {
-        std::vector<int> order;
-        for (HWND c = GetWindow(d, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
-          order.push_back(GetDlgCtrlID(c));
-        }
-        const std::vector<int> expected = {
-            IDC_BTNOK,      IDC_BTNCANCEL, IDC_FRMOPTIONS,   IDC_CHKDEFAULT, IDC_OPTSYNC,
-            IDC_OPTPCTOHH,  IDC_OPTHHTOPC, IDC_OPTDONOTHING, IDC_PRESYNC,    IDC_POSTSYNC,
-            IDC_COMMAND1,   IDC_COMMAND2,  IDC_LABEL1,       IDC_LABEL2,     IDC_CHKDEFINITIF,
-            IDC_CBOLANGUES, IDC_IMAGE1,    IDC_IMAGE2,       IDC_IMAGE3,     IDC_IMAGE4};
-        Want("controls in tab order", order == expected);
-        Want("btnOk is the default button",
-             SendMessageW(d, DM_GETDEFID, 0, 0) == MAKELONG(IDOK, DC_HASDEFID));
-        for (int id = IDC_IMAGE1; id <= IDC_IMAGE4; ++id) {
-          RECT r;
-          GetClientRect(Item(d, id), &r);
-          Want("picture " + std::to_string(id) + " is 48 by 24",
-               r.right - r.left == 48 && r.bottom - r.top == 24);
-        }
-        // The browse buttons' tooltip follows the language; the boxes' does not.
-        HWND tips = nullptr;
-        EnumThreadWindows(
-            GetWindowThreadProcessId(d, nullptr),
-            [](HWND w, LPARAM found) -> BOOL {
-              char name[32] = {};
-              GetClassNameA(w, name, sizeof name);
-              if (std::string(name) == "tooltips_class32") *reinterpret_cast<HWND*>(found) = w;
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&tips));
-        Want("a tooltip window", tips != nullptr);
-        auto tip = [&](int id) {
-          wchar_t text[128] = {};
-          TTTOOLINFOW tool{};
-          tool.cbSize = TTTOOLINFOW_V2_SIZE;
-          tool.hwnd = d;
-          tool.uId = reinterpret_cast<UINT_PTR>(Item(d, id));
-          tool.lpszText = text;
-          SendMessageW(tips, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
-          const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-          std::string out(static_cast<size_t>(n), '\0');
-          WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-          out.resize(out.size() - 1);
-          return out;
-        };
-        Want("browse tip", tip(IDC_COMMAND2), "Parcourir");
-        Want("box tip", tip(IDC_POSTSYNC), "Programme à lancer après la dockrun");
-        Choose(d, IDC_CBOLANGUES, 1);
-        Want("browse tip", tip(IDC_COMMAND1), "Search");
-        Want("box tip", tip(IDC_PRESYNC), "Programme à lancer avant la dockrun");
-        PostClick(d, IDC_BTNCANCEL);
-      });
-  EXPECT_EQ(complaint, "");
+  Show(form, [](HWND d) {
+    std::vector<int> order;
+    for (HWND c = GetWindow(d, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+      order.push_back(GetDlgCtrlID(c));
+    }
+    const std::vector<int> expected = {
+        IDC_BTNOK,      IDC_BTNCANCEL, IDC_FRMOPTIONS,   IDC_CHKDEFAULT, IDC_OPTSYNC,
+        IDC_OPTPCTOHH,  IDC_OPTHHTOPC, IDC_OPTDONOTHING, IDC_PRESYNC,    IDC_POSTSYNC,
+        IDC_COMMAND1,   IDC_COMMAND2,  IDC_LABEL1,       IDC_LABEL2,     IDC_CHKDEFINITIF,
+        IDC_CBOLANGUES, IDC_IMAGE1,    IDC_IMAGE2,       IDC_IMAGE3,     IDC_IMAGE4};
+    Want("controls in tab order", order == expected);
+    Want("btnOk is the default button",
+         SendMessageW(d, DM_GETDEFID, 0, 0) == MAKELONG(IDOK, DC_HASDEFID));
+    for (int id = IDC_IMAGE1; id <= IDC_IMAGE4; ++id) {
+      RECT r;
+      GetClientRect(Item(d, id), &r);
+      Want("picture " + std::to_string(id) + " is 48 by 24",
+           r.right - r.left == 48 && r.bottom - r.top == 24);
+    }
+    // The browse buttons' tooltip follows the language; the boxes' does not.
+    const DWORD thread = GetWindowThreadProcessId(d, nullptr);
+    const std::vector<HWND> tipWindows =
+        WindowsOfClass("tooltips_class32", [thread](HWND w) { return OfThread(w, thread); });
+    Want("a tooltip window", !tipWindows.empty());
+    HWND tips = tipWindows.back();
+    auto tip = [&](int id) {
+      wchar_t text[128] = {};
+      TTTOOLINFOW tool{};
+      tool.cbSize = TTTOOLINFOW_V2_SIZE;
+      tool.hwnd = d;
+      tool.uId = reinterpret_cast<UINT_PTR>(Item(d, id));
+      tool.lpszText = text;
+      SendMessageW(tips, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+      return Utf8(text);
+    };
+    Want("browse tip", tip(IDC_COMMAND2), "Parcourir");
+    Want("box tip", tip(IDC_POSTSYNC), "Programme à lancer après la dockrun");
+    Choose(d, IDC_CBOLANGUES, 1);
+    Want("browse tip", tip(IDC_COMMAND1), "Search");
+    Want("box tip", tip(IDC_PRESYNC), "Programme à lancer avant la dockrun");
+    PostClick(d, IDC_BTNCANCEL);
+  });
 }
 
 TEST_F(ConfigureDialog, BrowseButtonsAskThePickerAndACancelKeepsTheBox) {
@@ -264,19 +242,16 @@ TEST_F(ConfigureDialog, BrowseButtonsAskThePickerAndACancelKeepsTheBox) {
     asked.push_back(request);
     if (asked.size() == 1) request.FileName = "C:\\tools\\pr\xE9.exe";
   });
-  const std::string complaint =
-      WhileShown([&] { form.ShowModal(); },
-                 [](HWND d) {
-                   Type(d, IDC_PRESYNC, "start.exe");
-                   Click(d, IDC_COMMAND1);
-                   Want("chosen file", BoxText(d, IDC_PRESYNC), "C:\\tools\\pr\xE9.exe");
-                   Choose(d, IDC_CBOLANGUES, 1);
-                   Type(d, IDC_POSTSYNC, "stay.exe");
-                   Click(d, IDC_COMMAND2);
-                   Want("cancelled browse", BoxText(d, IDC_POSTSYNC), "stay.exe");
-                   PostClick(d, IDC_BTNCANCEL);
-                 });
-  EXPECT_EQ(complaint, "");
+  Show(form, [](HWND d) {
+    Type(d, IDC_PRESYNC, "start.exe");
+    Click(d, IDC_COMMAND1);
+    Want("chosen file", BoxText(d, IDC_PRESYNC), "C:\\tools\\pr\xE9.exe");
+    Choose(d, IDC_CBOLANGUES, 1);
+    Type(d, IDC_POSTSYNC, "stay.exe");
+    Click(d, IDC_COMMAND2);
+    Want("cancelled browse", BoxText(d, IDC_POSTSYNC), "stay.exe");
+    PostClick(d, IDC_BTNCANCEL);
+  });
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0].FileName, "start.exe");
   EXPECT_EQ(asked[0].InitDir, "C:\\conduit");
@@ -288,22 +263,17 @@ TEST_F(ConfigureDialog, BrowseButtonsAskThePickerAndACancelKeepsTheBox) {
 
 TEST_F(ConfigureDialog, TheSystemsSaveDialogCancelledKeepsTheBox) {
   FConfigure form = Form();
-  const std::string complaint =
-      WhileShown([&] { form.ShowModal(); },
-                 [](HWND d) {
-                   Type(d, IDC_PRESYNC, "keep me.exe");
-                   PostClick(d, IDC_COMMAND1);
-                   HWND picker = WaitForDialog(GetWindowThreadProcessId(d, nullptr),
-                                               [d](HWND w) { return w != d; });
-                   Want("the save dialog opened", picker != nullptr);
-                   Want("the form is disabled under the picker", !IsWindowEnabled(d));
-                   PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
-                   Want("the save dialog closed", WaitGone(picker));
-                   Want("box", BoxText(d, IDC_PRESYNC), "keep me.exe");
-                   Want("the form is enabled again", IsWindowEnabled(d) != FALSE);
-                   PostClick(d, IDC_BTNCANCEL);
-                 });
-  EXPECT_EQ(complaint, "");
+  Show(form, [](HWND d) {
+    Type(d, IDC_PRESYNC, "keep me.exe");
+    PostClick(d, IDC_COMMAND1);
+    HWND picker = WindowOver(d);
+    Want("the form is disabled under the picker", !IsWindowEnabled(d));
+    PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+    Want("the save dialog closed", WaitGone(picker));
+    Want("box", BoxText(d, IDC_PRESYNC), "keep me.exe");
+    Want("the form is enabled again", IsWindowEnabled(d) != FALSE);
+    PostClick(d, IDC_BTNCANCEL);
+  });
   EXPECT_TRUE(form.bCancel);
 }
 
@@ -328,26 +298,21 @@ TEST_F(ConfigureDialog, ARefusedWriteIsToldInTheLanguageAndTheWindowStays) {
   SetActiveSettings(&refusing);
   FConfigure form = Form();
   form.nSyncType = 3;
-  const std::string complaint =
-      WhileShown([&] { form.ShowModal(); },
-                 [](HWND d) {
-                   Choose(d, IDC_CBOLANGUES, 1);
-                   Click(d, IDC_OPTDONOTHING);
-                   PostClick(d, IDC_BTNOK);
-                   HWND box = WaitForDialog(GetWindowThreadProcessId(d, nullptr),
-                                            [d](HWND w) { return w != d; });
-                   Want("a message box", box != nullptr);
-                   Want("message", MessageText(box), "The settings could not be saved.");
-                   PostMessageW(box, WM_COMMAND, IDOK, 0);
-                   Want("the message box closed", WaitGone(box));
-                   Want("the window stays", IsWindow(d) && IsWindowVisible(d));
-                   PostClick(d, IDC_BTNCANCEL);
-                 });
-  EXPECT_EQ(complaint, "");
+  Show(form, [](HWND d) {
+    Choose(d, IDC_CBOLANGUES, 1);
+    Click(d, IDC_OPTDONOTHING);
+    PostClick(d, IDC_BTNOK);
+    HWND box = WindowOver(d);
+    Want("message", MessageText(box), "The settings could not be saved.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    Want("the message box closed", WaitGone(box));
+    Want("the window stays", IsWindow(d) && IsWindowVisible(d));
+    PostClick(d, IDC_BTNCANCEL);
+  });
   EXPECT_TRUE(form.bCancel);
   EXPECT_EQ(form.nSyncType, 3);
   EXPECT_EQ(form.nSyncPref, 2);
-  EXPECT_EQ(Stored("langue"), kAbsent);
+  EXPECT_EQ(StoredSetting("langue"), kAbsent);
 }
 
 TEST(ConfigureDialogResources, StringTableIsThePortableTableInUtf16) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -16,73 +17,61 @@
 namespace bolvarin::testing {
 
 // A window's text as UTF-8.
-inline std::string TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+inline std::string Utf8(const wchar_t* text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
   out.resize(out.size() - 1);
   return out;
 }
-
-// The visible dialog windows (#32770) of a thread, in the system's order.
-inline std::vector<HWND> DialogsOf(DWORD thread) {
-  std::vector<HWND> found;
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM data) -> BOOL {
-        char name[16] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (std::string(name) == "#32770" && IsWindowVisible(window))
-          reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+inline std::string TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+  return Utf8(text);
 }
 
-// The visible dialog windows (#32770) of another process: windows of one
-// Wine session are seen across processes, and messages sent to them reach
-// the process that owns them.
-inline std::vector<HWND> DialogsOfProcess(DWORD process) {
+// The top-level windows of a class that `accept` takes, in the system's
+// order. Windows of one Wine session are seen across processes, and
+// messages sent to them reach the process that owns them.
+inline std::vector<HWND> WindowsOfClass(const std::string& className,
+                                        const std::function<bool(HWND)>& accept) {
   struct Search {
-    DWORD process;
+    const std::string& name;
+    const std::function<bool(HWND)>& accept;
     std::vector<HWND> found;
-  } search{process, {}};
+  } search{className, accept, {}};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char name[16] = {};
+        char name[32] = {};
         GetClassNameA(window, name, sizeof name);
-        if (owner == s->process && std::string(name) == "#32770" && IsWindowVisible(window))
-          s->found.push_back(window);
+        if (name == s->name && s->accept(window)) s->found.push_back(window);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+inline bool OfThread(HWND window, DWORD thread) {
+  return GetWindowThreadProcessId(window, nullptr) == thread;
+}
+inline bool OfProcess(HWND window, DWORD process) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  return owner == process;
+}
+inline bool SameThread(HWND a, HWND b) { return OfThread(a, GetWindowThreadProcessId(b, nullptr)); }
 
-// Waits for the first dialog of another process (up to twenty seconds, as
-// the process starts first); throws when none came.
-inline HWND WaitForDialogOfProcess(DWORD process) {
-  for (int i = 0; i < 2000; ++i) {
-    std::vector<HWND> found = DialogsOfProcess(process);
-    if (!found.empty()) return found.front();
-    Sleep(10);
-  }
-  throw std::runtime_error("the window did not appear");
+// The visible dialog windows (#32770) that `accept` takes.
+inline std::vector<HWND> Dialogs(const std::function<bool(HWND)>& accept) {
+  return WindowsOfClass("#32770", [&](HWND w) { return IsWindowVisible(w) && accept(w); });
 }
 
-// Waits (up to ten seconds, polling) for a visible dialog of `thread` that
-// `accept` takes; nullptr when none came.
-inline HWND WaitForDialog(DWORD thread, const std::function<bool(HWND)>& accept) {
-  for (int i = 0; i < 1000; ++i) {
-    for (HWND window : DialogsOf(thread)) {
-      if (accept(window)) return window;
-    }
+// Waits (up to `seconds`, polling) for a visible dialog that `accept`
+// takes; nullptr when none came.
+inline HWND WaitForDialog(const std::function<bool(HWND)>& accept, int seconds = 10) {
+  for (int i = 0; i < seconds * 100; ++i) {
+    std::vector<HWND> found = Dialogs(accept);
+    if (!found.empty()) return found.front();
     Sleep(10);
   }
   return nullptr;
@@ -103,7 +92,7 @@ inline std::string WhileShown(const std::function<void()>& show,
   const DWORD thread = GetCurrentThreadId();
   std::string complaint;
   std::thread driver([&] {
-    HWND dialog = WaitForDialog(thread, [](HWND) { return true; });
+    HWND dialog = WaitForDialog([thread](HWND w) { return OfThread(w, thread); });
     if (dialog == nullptr) {
       complaint = "the window did not appear";
       return;
@@ -115,7 +104,8 @@ inline std::string WhileShown(const std::function<void()>& show,
       if (!WaitGone(dialog)) throw std::runtime_error("the window is still open");
     } catch (const std::exception& e) {
       complaint = e.what();
-      for (HWND window : DialogsOf(thread)) PostMessageW(window, WM_CLOSE, 0, 0);
+      for (HWND window : Dialogs([thread](HWND w) { return OfThread(w, thread); }))
+        PostMessageW(window, WM_CLOSE, 0, 0);
     }
   });
   try {
@@ -182,16 +172,39 @@ inline std::string MessageText(HWND box) {
   return text;
 }
 
+// A text value of the registry (name nullptr: the key's default value), or
+// `missing`.
+inline std::string RegistryText(HKEY root, const std::string& key, const char* name,
+                                const char* missing) {
+  char text[512] = {};
+  DWORD size = sizeof text;
+  if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+    return missing;
+  return text;
+}
+
+// The configuration window's settings in the registry
+// (HKEY_LOCAL_MACHINE\SoftWare\SyncMabolvarin): one read ("<absent>" when
+// missing), and all of them replaced by `values` (none: all removed).
+inline constexpr char kRegistrySettingsKey[] = "SoftWare\\SyncMabolvarin";
+inline constexpr char kAbsent[] = "<absent>";
+inline std::string StoredSetting(const char* name) {
+  return RegistryText(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, name, kAbsent);
+}
+inline void StoreSettings(const std::map<std::string, std::string>& values = {}) {
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey);
+  for (const auto& [name, text] : values) {
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, name.c_str(), REG_SZ, text.c_str(),
+                    static_cast<DWORD>(text.size() + 1));
+  }
+}
+
 // The windows cannot be shown without a display. scripts/test starts one and
 // sets SYNCBOLVARIN_DIALOG_TESTS=1, which turns a missing display into a
 // failure; elsewhere the window tests are skipped without one.
-inline bool DisplayMissing() {
-  const char* display = std::getenv("DISPLAY");
-  return display == nullptr || display[0] == '\0';
-}
-inline bool DisplayRequired() {
-  const char* required = std::getenv("SYNCBOLVARIN_DIALOG_TESTS");
-  return required != nullptr && std::string(required) == "1";
+inline std::string Environment(const char* name) {
+  const char* text = std::getenv(name);
+  return text != nullptr ? text : "";
 }
 
 }  // namespace bolvarin::testing
@@ -200,8 +213,9 @@ inline bool DisplayRequired() {
 // run requires one.
 #define BOLVARIN_NEEDS_DISPLAY()                                                      \
   do {                                                                                \
-    if (::bolvarin::testing::DisplayMissing()) {                                      \
-      if (::bolvarin::testing::DisplayRequired()) FAIL() << "DISPLAY is not set";     \
+    if (::bolvarin::testing::Environment("DISPLAY").empty()) {                        \
+      if (::bolvarin::testing::Environment("SYNCBOLVARIN_DIALOG_TESTS") == "1")       \
+        FAIL() << "DISPLAY is not set";                                               \
       GTEST_SKIP() << "no X display (scripts/test starts Xvfb for the window tests)"; \
     }                                                                                 \
   } while (0)

@@ -17,20 +17,6 @@
 
 namespace {
 
-constexpr char kKey[] = "SoftWare\\SyncMabolvarin";
-
-void SetSetting(const char* name, const std::string& text) {
-  HKEY key;
-  if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kKey, &key) != ERROR_SUCCESS) return;
-  if (text.empty()) {
-    RegDeleteValueA(key, name);
-  } else {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-  }
-  RegCloseKey(key);
-}
-
 // The window's pixels as they are on the screen, into a BMP file.
 bool SaveWindow(HWND window, const std::string& path) {
   RECT r;
@@ -90,9 +76,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   factory->Release();
-  SetSetting("langue", argv[2]);
-  SetSetting("presync", "C:\\Outils\\sauvegarde.bat");
-  SetSetting("definitif", "OUI");
+  bolvarin::testing::StoreSettings(
+      {{"langue", argv[2]}, {"presync", "C:\\Outils\\sauvegarde.bat"}, {"definitif", "OUI"}});
 
   bool saved = false;
   const std::string output = argv[3];
@@ -113,7 +98,7 @@ int main(int argc, char** argv) {
         PostMessageW(bolvarin::testing::Item(dialog, IDCANCEL), BM_CLICK, 0, 0);
       });
   notify->Release();
-  for (const char* name : {"langue", "presync", "definitif"}) SetSetting(name, "");
+  bolvarin::testing::StoreSettings();
   if (!complaint.empty() || !saved) {
     std::fprintf(stderr, "dialog_screenshot: %s\n",
                  complaint.empty() ? "the picture could not be taken" : complaint.c_str());

@@ -31,34 +31,18 @@ struct RawValue {
 
 RawValue ReadRaw(const std::string& name) {
   RawValue v;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return v;
-  DWORD size = 0;
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
-    v.exists = true;
-    v.bytes.resize(size);
-    RegQueryValueExA(key, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(v.bytes.data()),
-                     &size);
-    v.bytes.resize(size);
-  }
-  RegCloseKey(key);
+  char bytes[512];
+  DWORD size = sizeof bytes;
+  v.exists = RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), RRF_RT_ANY, &v.type,
+                          bytes, &size) == ERROR_SUCCESS;
+  if (v.exists) v.bytes.assign(bytes, size);
   return v;
 }
 
 void WriteRaw(const std::string& name, const std::string& bytes) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, kSettingsKey, &key), ERROR_SUCCESS);
-  RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
-                 static_cast<DWORD>(bytes.size()));
-  RegCloseKey(key);
-}
-
-bool KeyExists() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), REG_SZ, bytes.data(),
+                            static_cast<DWORD>(bytes.size())),
+            ERROR_SUCCESS);
 }
 
 class RegistrySettings : public ::testing::Test {
@@ -69,9 +53,9 @@ class RegistrySettings : public ::testing::Test {
 };
 
 TEST_F(RegistrySettings, FirstReadCreatesTheKeyAndShortValuesReadEmpty) {
-  ASSERT_FALSE(KeyExists());
+  ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
   EXPECT_EQ(GetRegValue(kSettingsKey, "langue"), "");
-  EXPECT_TRUE(KeyExists());
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
   for (const std::string& bytes : {std::string(), std::string(1, '\0')}) {
     WriteRaw("presync", bytes);
     EXPECT_EQ(GetRegValue(kSettingsKey, "presync"), "") << "[" << bytes << "]";

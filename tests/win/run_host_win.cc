@@ -1,12 +1,10 @@
-// Runs the Windows host program for the tests (RunHost, RunHostWithInput,
-// RunHostWhile): its standard streams are files of a temporary folder.
+// Runs the Windows host program for the tests (RunHost, RunHostWhile): its
+// standard streams are files of a temporary folder, its input empty.
 #include <windows.h>
 
 #include <functional>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "os/win_handles_win.h"
@@ -43,26 +41,15 @@ HANDLE StreamFile(const std::string& path, bool forReading) {
                      forReading ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
-               const std::string& input, const std::function<void(DWORD)>& whileRunning = nullptr) {
+HostResult Run(const std::vector<std::string>& args,
+               const std::function<void(DWORD)>& whileRunning = nullptr) {
   TempDir streams;
-  WriteFile(streams.File("in"), input);
+  WriteFile(streams.File("in"), "");
   win::Handle in(StreamFile(streams.File("in"), true)), out(StreamFile(streams.File("out"), false)),
       err(StreamFile(streams.File("err"), false));
   std::string line = Quoted(WinPath(BOLVARIN_HOST_BINARY));
   for (const std::string& arg : args) line += " " + Quoted(arg);
 
-  // The child inherits this process's environment with `env` applied.
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
-  for (const std::string& entry : env) {
-    const size_t eq = entry.find('=');
-    const std::string name = entry.substr(0, eq);
-    char old[32768];
-    const DWORD n = GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-    saved.emplace_back(name,
-                       n > 0 && n < sizeof old ? std::optional<std::string>(old) : std::nullopt);
-    SetEnvironmentVariableA(name.c_str(), entry.substr(eq + 1).c_str());
-  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -74,9 +61,6 @@ HostResult Run(const std::vector<std::string>& args, const std::vector<std::stri
   commandLine.push_back('\0');
   const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, nullptr, &startup, &info);
-  for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-    SetEnvironmentVariableA(it->first.c_str(), it->second ? it->second->c_str() : nullptr);
-  }
   if (!started) throw std::runtime_error("cannot start " + line);
   win::Handle process(info.hProcess), thread(info.hThread);
   if (whileRunning) {
@@ -110,18 +94,15 @@ HostResult Run(const std::vector<std::string>& args, const std::vector<std::stri
 
 }  // namespace
 
+// The Windows tests run the host in their own environment only.
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  return Run(args, env, {});
-}
-
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
-  return Run(args, env, input);
+  if (!env.empty()) throw std::logic_error("RunHost: the Windows tests change no environment");
+  return Run(args);
 }
 
 HostResult RunHostWhile(const std::vector<std::string>& args,
                         const std::function<void(DWORD)>& whileRunning) {
-  return Run(args, {}, {}, whileRunning);
+  return Run(args, whileRunning);
 }
 
 }  // namespace bolvarin::testing

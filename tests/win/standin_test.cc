@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,50 +18,18 @@ namespace {
 using namespace bolvarin::com;
 using namespace bolvarin::testing;
 
-const std::string kStandIn = WinPath(BOLVARIN_STANDIN_DLL);
-const std::string kConduit = WinPath(BOLVARIN_COM_DLL);
-const std::vector<std::string> kProgIds = {"HXDirect.PlatformSystem", "HXDirect.ConduitServices",
-                                           "HXDirect.PlatformUtility", "HXDirect.HXRecordAdapter",
-                                           "SyncBolvarin.HandheldStandIn"};
-
-long Regsvr32(const std::string& options, const std::string& dll) {
-  return RunProgram("regsvr32 /s " + options + "\"" + dll + "\"");
-}
-
-TEST(StandInRegistration, Regsvr32RegistersEveryProgIdAndUnregistersLeavingNoKey) {
-  ASSERT_EQ(Regsvr32("", kStandIn), 0);
-  std::set<std::string> classKeys;
-  for (const std::string& progId : kProgIds) {
-    const std::string key = "CLSID\\" + ClassValue(progId + "\\CLSID", nullptr);
-    classKeys.insert(key);
-    EXPECT_EQ(_stricmp(ClassValue(key + "\\InprocServer32", nullptr).c_str(), kStandIn.c_str()), 0)
-        << progId << ": " << ClassValue(key + "\\InprocServer32", nullptr);
-    EXPECT_EQ(ClassValue(key + "\\InprocServer32", "ThreadingModel"), "Apartment") << progId;
-    EXPECT_EQ(ClassValue(key + "\\ProgID", nullptr), progId);
-  }
-  EXPECT_EQ(classKeys.size(), kProgIds.size());  // one class each
-
-  ASSERT_EQ(Regsvr32("/u ", kStandIn), 0);
-  for (const std::string& progId : kProgIds) EXPECT_FALSE(ClassKeyExists(progId)) << progId;
-  for (const std::string& key : classKeys) EXPECT_FALSE(ClassKeyExists(key)) << key;
-}
-
 TEST(StandInRegistration, AProgIdOfAnotherServerIsNeitherTakenNorRemoved) {
   const std::string other = "{0F3C2D9E-5B41-4C7A-9E0D-7A1B2C3D4E5F}";
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID", &key),
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID", REG_SZ,
+                         other.c_str(), static_cast<DWORD>(other.size() + 1)),
             ERROR_SUCCESS);
-  RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(other.c_str()),
-                 static_cast<DWORD>(other.size() + 1));
-  RegCloseKey(key);
 
-  EXPECT_NE(Regsvr32("", kStandIn), 0);
-  EXPECT_FALSE(ClassKeyExists("HXDirect.PlatformSystem"));  // nothing written
-  EXPECT_EQ(Regsvr32("/u ", kStandIn), 0);
+  EXPECT_NE(Regsvr32("", kStandInDll), 0);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "HXDirect.PlatformSystem"));  // nothing written
+  EXPECT_EQ(Regsvr32("/u ", kStandInDll), 0);
   EXPECT_EQ(ClassValue("HXDirect.ConduitServices\\CLSID", nullptr), other);
 
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID");
-  RegDeleteKeyA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices");
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices");
 }
 
 // A small handheld: two ledger records, three categories, and the ledger's
@@ -91,31 +58,13 @@ std::string Image(bool withPreference) {
   return image + "]}";
 }
 
-VARIANT Text(const Bstr& text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.get();
-  return v;
-}
-
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-
 // Both servers registered with regsvr32, the stand-in's control object and
 // the conduit created by their ProgIDs; everything unregistered afterwards.
-class StandInRun : public ::testing::Test {
+class StandInRun : public RegisteredServers {
  protected:
+  StandInRun() : RegisteredServers({kStandInDll, kConduitDll}) {}
   void SetUp() override {
-    ASSERT_EQ(Regsvr32("", kStandIn), 0);
-    ASSERT_EQ(Regsvr32("", kConduit), 0);
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    initialised_ = true;
+    ASSERT_NO_FATAL_FAILURE(RegisteredServers::SetUp());
     control_ = Create(L"SyncBolvarin.HandheldStandIn");
     conduit_ = Create(L"SyncBolvarin.CNotify");
     ASSERT_TRUE(control_ && conduit_);
@@ -123,30 +72,13 @@ class StandInRun : public ::testing::Test {
   void TearDown() override {
     control_.Reset();
     conduit_.Reset();
-    if (initialised_) CoUninitialize();
-    EXPECT_EQ(Regsvr32("/u ", kConduit), 0);
-    EXPECT_EQ(Regsvr32("/u ", kStandIn), 0);
-  }
-
-  static ComPtr<IDispatch> Create(const wchar_t* progId) {
-    CLSID clsid;
-    ComPtr<IDispatch> object;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) {
-      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                       reinterpret_cast<void**>(object.Out()));
-    }
-    return object;
+    RegisteredServers::TearDown();
   }
 
   // Calls a method of the control object; fails the test when it fails.
   void Control(const wchar_t* name, std::vector<VARIANT> args, Variant* result = nullptr) {
-    Variant ignored;
-    EXCEPINFO exception{};
-    const HRESULT hr =
-        CallByName(control_.get(), name, std::move(args), result ? *result : ignored, exception);
-    Bstr description = Bstr::Adopt(exception.bstrDescription),
-         source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
-    ASSERT_EQ(hr, S_OK) << FromBstr(description.get());
+    const Called called = CallByName(control_.get(), name, std::move(args), result);
+    ASSERT_EQ(called.hr, S_OK) << called.error;
   }
 
   void Load(const std::string& json) {
@@ -187,37 +119,25 @@ class StandInRun : public ::testing::Test {
   // BeginProcess through IDispatch: its HRESULT, and the error's text.
   HRESULT BeginProcess(std::string* error = nullptr) {
     Variant result;
-    EXCEPINFO exception{};
-    const HRESULT hr = CallByName(conduit_.get(), L"BeginProcess", {}, result, exception);
-    Bstr description = Bstr::Adopt(exception.bstrDescription),
-         source = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
-    if (error != nullptr) *error = FromBstr(description.get());
-    if (hr == S_OK) {
+    const Called called = CallByName(conduit_.get(), L"BeginProcess", {}, &result);
+    if (error != nullptr) *error = called.error;
+    if (called.hr == S_OK) {
       EXPECT_EQ(result.type(), VT_BOOL);
       EXPECT_EQ(V_BOOL(result.get()), VARIANT_FALSE);
     }
-    return hr;
+    return called.hr;
   }
 
-  bool initialised_ = false;
   ComPtr<IDispatch> control_, conduit_;
 };
 
 TEST_F(StandInRun, FastSyncThroughBothServers) {
   // A bad image is refused with the loader's message.
-  {
-    Bstr json(L"{\"format\": \"syncbolvarin-handheld/9\"}"), source(L"broken.json");
-    Variant result;
-    EXCEPINFO exception{};
-    EXPECT_EQ(
-        CallByName(control_.get(), L"LoadImage", {Text(json), Text(source)}, result, exception),
-        DISP_E_EXCEPTION);
-    Bstr description = Bstr::Adopt(exception.bstrDescription),
-         src = Bstr::Adopt(exception.bstrSource), help = Bstr::Adopt(exception.bstrHelpFile);
-    EXPECT_EQ(exception.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 5));
-    EXPECT_NE(FromBstr(description.get()).find("broken.json"), std::string::npos)
-        << FromBstr(description.get());
-  }
+  Bstr json(L"{\"format\": \"syncbolvarin-handheld/9\"}"), source(L"broken.json");
+  const Called bad = CallByName(control_.get(), L"LoadImage", {Text(json), Text(source)});
+  EXPECT_EQ(bad.hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(bad.scode, MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 5));
+  EXPECT_NE(bad.error.find("broken.json"), std::string::npos) << bad.error;
 
   // Before the run is set, the platform refuses and the conduit says why.
   ASSERT_NO_FATAL_FAILURE(Load(Image(true)));
