@@ -20,17 +20,6 @@ using namespace bolvarin::testing;
 using Clock = std::chrono::steady_clock;
 using Words = std::vector<std::string>;
 
-// Counts the yields to the host for the life of a test.
-class YieldCounter {
- public:
-  YieldCounter() : previous_(SetPendingMessagesHandler([this] { ++count; })) {}
-  ~YieldCounter() { SetPendingMessagesHandler(previous_); }
-  int count = 0;
-
- private:
-  std::function<void()> previous_;
-};
-
 TEST(RunAndWaitSplit, SplitsLikeAShellWithoutExpansion) {
   const std::vector<std::pair<std::string, Words>> cases = {
       {"   \t ", {}},

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "base/host_events.h"
 
 namespace bolvarin::testing {
 
@@ -58,5 +60,16 @@ Raised RaisedBy(F&& call) {
   }
   return {};
 }
+
+// Counts the yields to the host for the life of a test.
+class YieldCounter {
+ public:
+  YieldCounter() : previous_(SetPendingMessagesHandler([this] { ++count; })) {}
+  ~YieldCounter() { SetPendingMessagesHandler(previous_); }
+  int count = 0;
+
+ private:
+  std::function<void()> previous_;
+};
 
 }  // namespace bolvarin::testing

@@ -90,16 +90,6 @@ TEST_F(RegistrySettings, NamesMatchWithoutRegardToCase) {
 
 // --- Starting programs ------------------------------------------------------
 
-class YieldCounter {
- public:
-  YieldCounter() : previous_(SetPendingMessagesHandler([this] { ++count; })) {}
-  ~YieldCounter() { SetPendingMessagesHandler(previous_); }
-  int count = 0;
-
- private:
-  std::function<void()> previous_;
-};
-
 std::string Probe() { return "\"" + WinPath(BOLVARIN_PROBE_PROGRAM) + "\""; }
 
 TEST(RunAndWaitWin, WaitsForTheEndWhateverTheExitCodeAndYields) {
