@@ -41,7 +41,7 @@ inline std::vector<HWND> WindowsOfClass(const std::string& className,
     std::vector<HWND> found;
   } search{className, accept, {}};
   EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
+      [](HWND window, LPARAM data) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
         char name[32] = {};
         GetClassNameA(window, name, sizeof name);
@@ -162,7 +162,7 @@ inline std::string MessageText(HWND box) {
   std::string text;
   EnumChildWindows(
       box,
-      [](HWND child, LPARAM data) -> BOOL {
+      [](HWND child, LPARAM data) CALLBACK -> BOOL {
         char name[16] = {};
         GetClassNameA(child, name, sizeof name);
         if (std::string(name) == "Static") *reinterpret_cast<std::string*>(data) += TextOf(child);

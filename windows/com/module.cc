@@ -19,6 +19,9 @@ const ServerClass kClasses[] = {
     {&CLSID_CNotify, "SyncBolvarin.CNotify", "CNotify", CreateNotifyObject, &LIBID_SyncBolvarin},
 };
 
+// The type library embedded in this DLL is of the build's own kind.
+constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 HRESULT RegisterLibrary() {
   ComPtr<ITypeLib> library;
   std::wstring path = Widen(ModulePath());
@@ -34,7 +37,7 @@ HRESULT UnregisterLibrary() {
   if (FAILED(QueryPathOfRegTypeLib(LIBID_SyncBolvarin, 1, 0, LOCALE_NEUTRAL, path.Out()))) {
     return S_OK;
   }
-  const HRESULT hr = UnRegisterTypeLib(LIBID_SyncBolvarin, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+  const HRESULT hr = UnRegisterTypeLib(LIBID_SyncBolvarin, 1, 0, LOCALE_NEUTRAL, kSysKind);
   if (SUCCEEDED(hr) || hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
   return SELFREG_E_TYPELIB;
 }

@@ -373,7 +373,7 @@ class ConfigureDialog : public ConfigureView {
     } search{hwnd_, tips_, {}};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
           if (window != s->self && window != s->tips && IsWindowVisible(window) &&
               IsWindowEnabled(window)) {
@@ -409,7 +409,7 @@ StringTable ResourceTexts(HINSTANCE module) {
   std::vector<UINT> blocks;
   EnumResourceNamesW(
       module, MAKEINTRESOURCEW(6) /* RT_STRING */,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR data) -> BOOL {
+      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR data) CALLBACK -> BOOL {
         if (IS_INTRESOURCE(name)) {
           reinterpret_cast<std::vector<UINT>*>(data)->push_back(
               static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
