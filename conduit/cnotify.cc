@@ -20,7 +20,7 @@ TaggedValue CNotify::GetConduitInfo(int32_t infoType, int32_t /*dwCreatorId*/, i
                                     const std::string& /*bstrUserName*/) {
   switch (infoType) {
     case 0:
-      return TaggedValue::Text(kExeName);
+      return TaggedValue::Text(ExeName());
     case 1:
       return TaggedValue::Int32(268435456);
     case 2:

@@ -1,11 +1,21 @@
 // The conduit's identity: executable name and version, as the log shows them.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace bolvarin {
 
+// The executable name of a conduit built as "SyncBolvarin".
 inline constexpr char kExeName[] = "SyncBolvarin";
+
+// The executable name that the log lines, GetConduitInfo and the
+// configuration window's title show: the conduit's file name without its
+// extension. It is kExeName until the module that holds the conduit names
+// itself (the Windows DLL does so after its own file when it loads, so a
+// renamed DLL speaks under its new name).
+const std::string& ExeName();
+void SetExeName(std::string name);
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 3;
 inline constexpr int kVersionRevision = 2;
@@ -17,13 +27,12 @@ inline constexpr char kLedgerCreator[] = "Bolv";
 inline constexpr char kRecordAdapterProgId[] = "HXDirect.HXRecordAdapter";
 inline constexpr int kDatabaseMode = 208;
 
-// True for an error line of the log: the executable name, " - ", the
-// procedure and " - ", then the error's description. The run's progress
-// lines (" - Sync configured to ..."), its version line and its closing
-// "Ok " line are not errors. A host uses this to tell a run that went well
-// from one that finished with errors.
-inline bool IsErrorLogLine(std::string_view text) {
-  const std::string_view name = kExeName;
+// True for an error line of the log of the conduit named `name`: the name,
+// " - ", the procedure and " - ", then the error's description. The run's
+// progress lines (" - Sync configured to ..."), its version line and its
+// closing "Ok " line are not errors. A host uses this to tell a run that
+// went well from one that finished with errors.
+inline bool IsErrorLogLine(std::string_view text, std::string_view name = ExeName()) {
   if (text.substr(0, name.size()) != name) return false;
   text.remove_prefix(name.size());
   if (text.substr(0, 3) != " - ") return false;

@@ -119,7 +119,7 @@ void CSync::SyncStandard() {
       }
     }
 
-    Services().AddLogEntry(std::string("Ok ") + kExeName + "\n", -1, 0, -1);
+    Services().AddLogEntry("Ok " + ExeName() + "\n", -1, 0, -1);
   } catch (const std::exception& e) {
     LogError(" - SuncStandard - ", e);
   }
@@ -137,8 +137,7 @@ bool CSync::LockDesktop() {
   const std::string path = context_->DesktopPath();
   const std::string dataFile = JoinDesktopPath(path, context_->DesktopFileName());
   try {
-    desktopLock_ = std::make_unique<FileLock>(LockFileOf(dataFile),
-                                              std::string(kExeName) + " synchronisation");
+    desktopLock_ = std::make_unique<FileLock>(LockFileOf(dataFile), ExeName() + " synchronisation");
   } catch (const ConduitError& e) {
     Log(" - SYNCHRONIZE - " + e.description(), -1, -1, 0);
     return false;
@@ -188,7 +187,7 @@ CDtData& CSync::PcData() {
 }
 
 void CSync::Log(const std::string& text, int32_t a, int32_t b, int32_t c) {
-  Services().AddLogEntry(kExeName + text, a, b, c);
+  Services().AddLogEntry(ExeName() + text, a, b, c);
 }
 
 void CSync::LogError(const char* middle, const std::exception& error) {

@@ -1,6 +1,11 @@
 // The settings store of the Windows build: text values (REG_SZ) under one key
 // of HKEY_LOCAL_MACHINE.
 //
+// Both the 32-bit and the 64-bit conduit keep the settings in the registry's
+// 32-bit view, where a 32-bit conduit has always kept them, so settings made
+// with one build are the other's too. On a 32-bit Windows that view is the
+// only one.
+//
 // Every access opens (or creates) the key afresh and closes it again. The
 // registry itself matches value names without regard to case, so "DEFINITIF"
 // and "definitif" name one value. Values are single-byte text in the
@@ -17,11 +22,17 @@ namespace bolvarin {
 
 namespace {
 
+// Opens or creates the settings key in the 32-bit view.
+LONG OpenKey(const std::string& keyPath, win::RegKey& key) {
+  return RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
+                         KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, nullptr, key.out(), nullptr);
+}
+
 class RegistrySettings : public SettingsBackend {
  public:
   bool CreateKey(const std::string& keyPath) override {
     win::RegKey key;
-    return RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), key.out()) == ERROR_SUCCESS;
+    return OpenKey(keyPath, key) == ERROR_SUCCESS;
   }
 
   // A value of less than two bytes (nothing, or only its terminating zero)
@@ -29,7 +40,7 @@ class RegistrySettings : public SettingsBackend {
   std::optional<std::string> Query(const std::string& keyPath,
                                    const std::string& valueName) override {
     win::RegKey key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), key.out()) != ERROR_SUCCESS) {
+    if (OpenKey(keyPath, key) != ERROR_SUCCESS) {
       return std::nullopt;
     }
     DWORD type = REG_SZ, size = 0;
@@ -54,7 +65,7 @@ class RegistrySettings : public SettingsBackend {
   bool Set(const std::string& keyPath, const std::string& valueName,
            const std::string& text) override {
     win::RegKey key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), key.out()) != ERROR_SUCCESS) {
+    if (OpenKey(keyPath, key) != ERROR_SUCCESS) {
       return false;
     }
     return RegSetValueExA(key.get(), valueName.c_str(), 0, REG_SZ,
@@ -64,7 +75,7 @@ class RegistrySettings : public SettingsBackend {
 
   bool Delete(const std::string& keyPath, const std::string& valueName) override {
     win::RegKey key;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str(), key.out()) != ERROR_SUCCESS) {
+    if (OpenKey(keyPath, key) != ERROR_SUCCESS) {
       return false;
     }
     const LONG rc = RegDeleteValueA(key.get(), valueName.c_str());

@@ -261,20 +261,23 @@ void AddConfigureCommand(CLI::App& app) {
     std::unique_ptr<ConduitDriver> conduit = OpenConduit();
     ConduitDriver::Configuration values;
     std::string line;
-    bool cancelled = false;
+    // nSyncPref goes in as 0 and comes back as 1 after OK; a cancelled form
+    // hands nothing back, so it is still 0.
+    values.nSyncPref = 0;
     if (o->entry == "configure") {
       values.nSyncType = type;
-      cancelled = conduit->ConfigureConduit(ProgramFolder(), kSettingsKey, values);
+      conduit->ConfigureConduit(ProgramFolder(), kSettingsKey, values);
       line = "nSyncType=" + std::to_string(values.nSyncType) +
              " nSyncPref=" + std::to_string(values.nSyncPref);
     } else {
       values.nSyncPerm = values.nSyncTemp = values.nSyncNew = type;
-      cancelled = conduit->CfgConduit(values);
+      conduit->CfgConduit(values);
       line = "nSyncNew=" + std::to_string(values.nSyncNew) +
              " nSyncPref=" + std::to_string(values.nSyncPref) +
              " nSyncPerm=" + std::to_string(values.nSyncPerm) +
              " nSyncTemp=" + std::to_string(values.nSyncTemp);
     }
+    const bool cancelled = values.nSyncPref == 0;
     std::cout << (cancelled ? "cancelled " : "") << line << std::endl;
   });
 }

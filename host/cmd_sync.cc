@@ -95,8 +95,10 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
                       seedJson != nullptr ? "syncbolvarin demo" : "syncbolvarin sync");
   handheld::Device device = LoadOrCreate(options.image, imageExists, seedJson);
   bool loggedError = false;
-  auto printLine = [&loggedError](const std::string& text) {
-    if (IsErrorLogLine(text)) loggedError = true;
+  // The conduit's log lines start with its own name, which follows its file.
+  const std::string conduitName = conduit->GetConduitInfo(0).AsText();
+  auto printLine = [&loggedError, &conduitName](const std::string& text) {
+    if (IsErrorLogLine(text, conduitName)) loggedError = true;
     std::cout << text;
     if (text.empty() || text.back() != '\n') std::cout << '\n';
     std::cout.flush();

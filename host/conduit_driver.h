@@ -45,16 +45,16 @@ class ConduitDriver {
 
   // ConfigureConduit(pPathName, pRegistry, nSyncPref, nSyncType) and
   // CfgConduit(0, 0, "", "", nSyncPerm, nSyncTemp, nSyncNew, nSyncPref).
-  // True when the conduit said the form was cancelled; false also when the
-  // road to the conduit cannot tell.
+  // Neither has a result: a cancelled form shows only in the values, which
+  // are then those handed in.
   struct Configuration {
     int32_t nSyncPref = 0;
     int32_t nSyncType = 0;                               // ConfigureConduit
     int32_t nSyncPerm = 0, nSyncTemp = 0, nSyncNew = 0;  // CfgConduit
   };
-  virtual bool ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
+  virtual void ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
                                 Configuration& values) = 0;
-  virtual bool CfgConduit(Configuration& values) = 0;
+  virtual void CfgConduit(Configuration& values) = 0;
 };
 
 std::unique_ptr<ConduitDriver> OpenConduit();

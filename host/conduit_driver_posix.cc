@@ -45,7 +45,7 @@ class Progress {
 // The configuration form shows in the terminal, in the conduit's folder.
 void UseTerminalForm(const std::string& folder) {
   SetFConfigureFactory([folder] {
-    ModuleInfo module{kExeName,      kVersionComment,  kVersionMajor,
+    ModuleInfo module{ExeName(),     kVersionComment,  kVersionMajor,
                       kVersionMinor, kVersionRevision, folder};
     return std::make_unique<FConfigure>(NewTerminalView(std::cin, std::cerr), module);
   });
@@ -69,24 +69,22 @@ class InProcessConduit : public ConduitDriver {
     notify.BeginProcess();
   }
 
-  bool ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
+  void ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
                         Configuration& values) override {
     UseTerminalForm(pPathName);
     handheld::Device device;
     handheld::SimPlatform platform(device, handheld::RunRequest{});
     CNotify notify(platform);
     notify.ConfigureConduit(pPathName, pRegistry, values.nSyncPref, values.nSyncType);
-    return FConfigureWindow().bCancel;
   }
 
-  bool CfgConduit(Configuration& values) override {
+  void CfgConduit(Configuration& values) override {
     UseTerminalForm(ProgramFolder());
     handheld::Device device;
     handheld::SimPlatform platform(device, handheld::RunRequest{});
     CNotify notify(platform);
     notify.CfgConduit(0, 0, "", "", values.nSyncPerm, values.nSyncTemp, values.nSyncNew,
                       values.nSyncPref);
-    return FConfigureWindow().bCancel;
   }
 };
 

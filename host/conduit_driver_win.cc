@@ -119,23 +119,18 @@ class LateBoundConduit : public ConduitDriver {
     if (failure) throw *failure;
   }
 
-  bool ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
+  void ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,
                         Configuration& values) override {
     Arg path(pPathName), registry(pRegistry), pref = Arg::InOut(values.nSyncPref),
                                               type = Arg::InOut(values.nSyncType);
-    HRESULT status = S_OK;
-    notify_.Call("ConfigureConduit", {&path, &registry, &pref, &type}, &status);
-    return status == S_FALSE;  // the conduit's code for a cancelled window
+    notify_.Call("ConfigureConduit", {&path, &registry, &pref, &type});
   }
 
-  bool CfgConduit(Configuration& values) override {
+  void CfgConduit(Configuration& values) override {
     Arg creator(0), user(0), name(""), path(""),
         perm = Arg::InOut(values.nSyncPerm), temp = Arg::InOut(values.nSyncTemp),
         created = Arg::InOut(values.nSyncNew), pref = Arg::InOut(values.nSyncPref);
-    HRESULT status = S_OK;
-    notify_.Call("CfgConduit", {&creator, &user, &name, &path, &perm, &temp, &created, &pref},
-                 &status);
-    return status == S_FALSE;
+    notify_.Call("CfgConduit", {&creator, &user, &name, &path, &perm, &temp, &created, &pref});
   }
 
  private:

@@ -124,6 +124,12 @@ DWORD WriteNewFile(const std::string& path, std::string_view contents) {
   return error;
 }
 
+// Hidden and system files are not the desktop files the conduit writes: a
+// listing of ordinary files does not show them, so they are never removed,
+// and a file of that name is not replaced either.
+constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr char kNotOrdinaryReason[] = "it is a hidden or system file, which is never replaced";
+
 replace_steps::StepFailure Failed(int32_t number, DWORD error, const std::string& what = {}) {
   return {number, what + win::ErrorMessage(error)};
 }
@@ -190,8 +196,11 @@ std::string FindFileNoCase(const std::string& folder, const std::string& name) {
 
 void RemoveFile(const std::string& filePath, bool permanent) {
   if (TrimBlanks(filePath).empty()) return;
-  // Only files are removed; a folder or a missing name is left alone.
-  if (!IsRegularFile(filePath)) return;
+  // Only ordinary files are removed; a folder, a hidden or system file or a
+  // missing name is left alone.
+  if (!IsRegularFile(filePath) || (GetFileAttributesA(filePath.c_str()) & kNotOrdinary) != 0) {
+    return;
+  }
   ShellDelete(filePath, permanent);  // a file that cannot be removed simply stays
 }
 
@@ -232,6 +241,9 @@ StepFailure FindTarget(const std::string& path, std::string& target, bool& exist
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {err::kPathAccess, "it is a folder"};
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
     return {err::kPathAccess, "it is a device, not a regular file; it is left as it is"};
+  }
+  if ((attributes & kNotOrdinary) != 0) {
+    return {err::kPathAccess, std::string(kNotOrdinaryReason) + "; it is left as it is"};
   }
   exists = true;
   return {};
@@ -305,6 +317,7 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
       return "it is a folder";  // the same words as the POSIX build's
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0)
       return "it is a device, not a regular file";
+    if ((data.dwFileAttributes & kNotOrdinary) != 0) return kNotOrdinaryReason;
     oldSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   } else if (const DWORD error = GetLastError();
              error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {

@@ -56,4 +56,13 @@ std::wstring ModuleFileNameWide(HMODULE module) {
       [module](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(module, buffer, size); });
 }
 
+std::string ModuleStem(HMODULE module) {
+  std::string name = ModuleFileName(module);
+  const size_t slash = name.find_last_of("\\/");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return name;
+}
+
 }  // namespace bolvarin::win

@@ -21,5 +21,8 @@ std::string FromWide(std::wstring_view text, UINT codePage, bool strict = false,
 // page or in UTF-16, however long it is.
 std::string ModuleFileName(HMODULE module);
 std::wstring ModuleFileNameWide(HMODULE module);
+// The file name of a loaded module without its folder and extension, in the
+// ANSI code page: "SyncBolvarin" for ...\SyncBolvarin.dll.
+std::string ModuleStem(HMODULE module);
 
 }  // namespace bolvarin::win

@@ -107,5 +107,27 @@ TEST_F(Files, FailurePartWayLeavesTheOldFileWhole) {
   EXPECT_EQ(trash_.FileNames(), Names{});
 }
 
+#ifdef _WIN32
+// A hidden or system file is neither removed nor replaced: it keeps its
+// contents, and the failure says why.
+TEST_F(Files, HiddenAndSystemFilesAreLeftAsTheyAre) {
+  const std::string path = dir_.File("ledger.txt");
+  for (const DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+    for (bool permanent : {false, true}) {
+      WriteFile(path, "old");
+      ASSERT_TRUE(SetFileAttributesA(path.c_str(), attribute));
+      RemoveFile(path, permanent);
+      EXPECT_NE(
+          RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text.find("hidden or system"),
+          std::string::npos);
+      EXPECT_EQ(ReadFile(path), "old") << attribute;
+      EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"});
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+  }
+  EXPECT_EQ(trash_.FileNames(), Names{});
+}
+#endif
+
 }  // namespace
 }  // namespace bolvarin

@@ -183,18 +183,30 @@ inline std::string RegistryText(HKEY root, const std::string& key, const char* n
   return text;
 }
 
-// The configuration window's settings in the registry
-// (HKEY_LOCAL_MACHINE\SoftWare\SyncMabolvarin): one read ("<absent>" when
-// missing), and all of them replaced by `values` (none: all removed).
-inline constexpr char kRegistrySettingsKey[] = "SoftWare\\SyncMabolvarin";
+// The conduit's settings (HKEY_LOCAL_MACHINE\SoftWare\SyncMabolvarin) as
+// both builds keep them: in the registry's 32-bit view. SettingsParent() is
+// HKEY_LOCAL_MACHINE\SoftWare in that view, kSettingsSubkey the key below it.
+inline constexpr char kSettingsSubkey[] = "SyncMabolvarin";
+inline HKEY SettingsParent() {
+  static const HKEY parent = [] {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SoftWare", 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                    nullptr, &key, nullptr);
+    return key;
+  }();
+  return parent;
+}
+
+// One setting ("<absent>" when missing), and all of them replaced by
+// `values` (none: all removed).
 inline constexpr char kAbsent[] = "<absent>";
 inline std::string StoredSetting(const char* name) {
-  return RegistryText(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, name, kAbsent);
+  return RegistryText(SettingsParent(), kSettingsSubkey, name, kAbsent);
 }
 inline void StoreSettings(const std::map<std::string, std::string>& values = {}) {
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey);
+  RegDeleteTreeA(SettingsParent(), kSettingsSubkey);
   for (const auto& [name, text] : values) {
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRegistrySettingsKey, name.c_str(), REG_SZ, text.c_str(),
+    RegSetKeyValueA(SettingsParent(), kSettingsSubkey, name.c_str(), REG_SZ, text.c_str(),
                     static_cast<DWORD>(text.size() + 1));
   }
 }

@@ -33,14 +33,14 @@ RawValue ReadRaw(const std::string& name) {
   RawValue v;
   char bytes[512];
   DWORD size = sizeof bytes;
-  v.exists = RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), RRF_RT_ANY, &v.type,
+  v.exists = RegGetValueA(SettingsParent(), kSettingsSubkey, name.c_str(), RRF_RT_ANY, &v.type,
                           bytes, &size) == ERROR_SUCCESS;
   if (v.exists) v.bytes.assign(bytes, size);
   return v;
 }
 
 void WriteRaw(const std::string& name, const std::string& bytes) {
-  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), REG_SZ, bytes.data(),
+  ASSERT_EQ(RegSetKeyValueA(SettingsParent(), kSettingsSubkey, name.c_str(), REG_SZ, bytes.data(),
                             static_cast<DWORD>(bytes.size())),
             ERROR_SUCCESS);
 }
@@ -48,14 +48,14 @@ void WriteRaw(const std::string& name, const std::string& bytes) {
 class RegistrySettings : public ::testing::Test {
  protected:
   // Each test starts without the key (the tests run in their own Wine prefix).
-  RegistrySettings() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey); }
-  ~RegistrySettings() override { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey); }
+  RegistrySettings() { RegDeleteKeyA(SettingsParent(), kSettingsSubkey); }
+  ~RegistrySettings() override { RegDeleteKeyA(SettingsParent(), kSettingsSubkey); }
 };
 
 TEST_F(RegistrySettings, FirstReadCreatesTheKeyAndShortValuesReadEmpty) {
-  ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+  ASSERT_FALSE(KeyExists(SettingsParent(), kSettingsSubkey));
   EXPECT_EQ(GetRegValue(kSettingsKey, "langue"), "");
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+  EXPECT_TRUE(KeyExists(SettingsParent(), kSettingsSubkey));
   for (const std::string& bytes : {std::string(), std::string(1, '\0')}) {
     WriteRaw("presync", bytes);
     EXPECT_EQ(GetRegValue(kSettingsKey, "presync"), "") << "[" << bytes << "]";

@@ -11,6 +11,7 @@
 #include "tests/win/win_test_support.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
+#include "windows/com/syncbolvarin_idl.h"
 
 namespace bolvarin {
 namespace {
@@ -188,6 +189,59 @@ TEST_F(StandInRun, FastSyncThroughBothServers) {
   EXPECT_EQ(canUnload(), S_FALSE);
   control_.Reset();
   EXPECT_EQ(canUnload(), S_OK);
+}
+
+// The executable name follows the DLL's file: a copy named MonConduit.dll
+// answers GetConduitInfo, writes its log lines and titles its window under
+// that name.
+TEST_F(StandInRun, ARenamedConduitSpeaksUnderItsFileName) {
+  TempDir folder;
+  const std::string renamed = folder.File("MonConduit.dll");
+  ASSERT_TRUE(CopyFileA(kConduitDll.c_str(), renamed.c_str(), FALSE));
+  HMODULE module = LoadLibraryA(renamed.c_str());
+  ASSERT_NE(module, nullptr);
+  auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  ASSERT_NE(getClassObject, nullptr);
+  CLSID clsid;
+  ASSERT_EQ(CLSIDFromProgID(L"SyncBolvarin.CNotify", &clsid), S_OK);
+  {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.Out())),
+              S_OK);
+    ASSERT_EQ(
+        factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(conduit_.Out())),
+        S_OK);
+  }
+  Variant name;
+  ASSERT_EQ(
+      CallByName(conduit_.get(), L"GetConduitInfo", {Long(0), Long(0), Long(0), Long(0)}, &name).hr,
+      S_OK);
+  EXPECT_EQ(FromBstr(V_BSTR(name.get())), "MonConduit");
+
+  ASSERT_NO_FATAL_FAILURE(Load(Image(true)));
+  ASSERT_NO_FATAL_FAILURE(SetRun(6, folder.path()));
+  ASSERT_EQ(BeginProcess(), S_OK);
+  EXPECT_EQ(TakeLog(), (std::vector<std::string>{"MonConduit - Sync configured to Do Nothing"}));
+
+  if (!Environment("DISPLAY").empty()) {
+    ComPtr<IHXClientNotify> notify;
+    ASSERT_EQ(conduit_->QueryInterface(IID_IHXClientNotify, reinterpret_cast<void**>(notify.Out())),
+              S_OK);
+    LONG pref = 0, kind = 0;
+    const auto configure = [&] {
+      notify->CfgConduit(0, 0, nullptr, nullptr, &kind, &kind, &kind, &pref);
+    };
+    EXPECT_EQ(WhileShown(configure,
+                         [](HWND d) {
+                           if (TextOf(d).rfind("MonConduit configuration", 0) != 0)
+                             throw std::runtime_error("title: " + TextOf(d));
+                           PostClick(d, IDCANCEL);
+                         }),
+              "");
+  }
+  conduit_.Reset();
+  FreeLibrary(module);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 // type library's long* parameters refuse; Invoke hands such arguments over as
 // VT_BYREF|VT_I4 and writes the results back into the caller's variants.
 //
-// ConfigureConduit and CfgConduit return S_FALSE, a success code, when the
-// user cancelled the window and S_OK after OK: callers that test SUCCEEDED
-// see no difference. Invoke hands that code on to late-bound callers too.
+// ConfigureConduit and CfgConduit have no result: they return S_OK after OK
+// and after Cancel alike, and a cancel shows only in the values handed back.
+// Only a window that fails is a failure of the call.
 #include "windows/com/cnotify_com.h"
 
 #include <windows.h>
@@ -191,18 +191,9 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     InOutIntegers inOut;
     HRESULT hr = inOut.Prepare(typeInfo_.get(), id, params, badArg);
     if (FAILED(hr)) return hr;
-    // The type library's dispatch turns every successful method result into
-    // S_OK; the method's own success code (S_FALSE for a cancelled window)
-    // is kept here and given back instead.
-    const HRESULT outer = methodResult_;
-    methodResult_ = S_OK;
     hr = DispInvoke(static_cast<IHXClientNotify*>(this), typeInfo_.get(), id, flags,
                     inOut.Params(params), result, exception, badArg);
-    if (SUCCEEDED(hr)) {
-      inOut.WriteBack();
-      hr = methodResult_;
-    }
-    methodResult_ = outer;
+    if (SUCCEEDED(hr)) inOut.WriteBack();
     return hr;
   }
 
@@ -219,8 +210,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
   }
 
   // Shows the configuration window; the sync type and preference code come
-  // back only when the user pressed OK. S_FALSE says the window was
-  // cancelled.
+  // back only when the user pressed OK.
   HRESULT STDMETHODCALLTYPE ConfigureConduit(BSTR pPathName, BSTR pRegistry, LONG* nSyncPref,
                                              LONG* nSyncType) override {
     if (nSyncPref == nullptr || nSyncType == nullptr) return E_POINTER;
@@ -230,7 +220,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
       notify_.ConfigureConduit(FromBstr(pPathName), FromBstr(pRegistry), pref, type);
       *nSyncPref = pref;
       *nSyncType = type;
-      return methodResult_ = Outcome();
+      return S_OK;
     } catch (...) {
       return ReportCurrentException(IID_IHXClientNotify);
     }
@@ -252,7 +242,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
 
   // The same window from the other configuration entry: it opens with
   // nSyncPerm and answers in nSyncNew and nSyncPref; nSyncPerm and nSyncTemp
-  // are never written. S_FALSE says the window was cancelled.
+  // are never written.
   HRESULT STDMETHODCALLTYPE CfgConduit(LONG nCreatorId, LONG nUserId, BSTR bstrUserName,
                                        BSTR bstrPathName, LONG* nSyncPerm, LONG* nSyncTemp,
                                        LONG* nSyncNew, LONG* nSyncPref) override {
@@ -265,7 +255,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
                          temp, next, pref);
       *nSyncNew = next;
       *nSyncPref = pref;
-      return methodResult_ = Outcome();
+      return S_OK;
     } catch (...) {
       return ReportCurrentException(IID_IHXClientNotify);
     }
@@ -279,12 +269,7 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
     return nullptr;
   }
 
-  // How the configuration window that just closed ended.
-  static HRESULT Outcome() { return FConfigureWindow().bCancel ? S_FALSE : S_OK; }
-
   ComPtr<ITypeInfo> typeInfo_;
-  // The success code of the method that Invoke is calling.
-  HRESULT methodResult_ = S_OK;
   ComPlatform platform_;
   CNotify notify_{platform_};
 };

@@ -69,8 +69,32 @@ bool OwnsProgId(const ServerClass& cls) {
   return rc == ERROR_SUCCESS && _stricmp(value, GuidText(*cls.clsid).c_str()) == 0;
 }
 
-// The rows of the classes; a ProgID of another server is left out.
-std::vector<RegistryRow> RegistryTable(std::span<const ServerClass> classes) {
+// On a 64-bit Windows the 32-bit and the 64-bit build of a server register
+// their classes in two registry views, side by side, while ProgIDs are
+// shared by both views. The view that is not this process's own, or 0 on a
+// 32-bit Windows, which has one view only.
+REGSAM OtherView() {
+  if (sizeof(void*) == 8) return KEY_WOW64_32KEY;
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+}
+
+// True when the other view registers the class too: the other build of this
+// server still needs the shared ProgID.
+bool OtherViewHasClass(const ServerClass& cls) {
+  const REGSAM view = OtherView();
+  if (view == 0) return false;
+  const std::string key = "Software\\Classes\\CLSID\\" + GuidText(*cls.clsid) + "\\InprocServer32";
+  win::RegKey found;
+  return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, found.out()) ==
+         ERROR_SUCCESS;
+}
+
+enum class Purpose { kRegister, kUnregister };
+
+// The rows of the classes; a ProgID of another server is left out, and so,
+// when unregistering, is a ProgID that the other view's build still uses.
+std::vector<RegistryRow> RegistryTable(std::span<const ServerClass> classes, Purpose purpose) {
   const std::string path = ModulePath();
   std::vector<RegistryRow> rows;
   for (const ServerClass& c : classes) {
@@ -82,7 +106,7 @@ std::vector<RegistryRow> RegistryTable(std::span<const ServerClass> classes) {
     rows.push_back({key + "\\InprocServer32", "ThreadingModel", "Apartment"});
     rows.push_back({key + "\\ProgID", "", progId});
     if (c.typeLibrary != nullptr) rows.push_back({key + "\\TypeLib", "", GuidText(*c.typeLibrary)});
-    if (OwnsProgId(c)) {
+    if (OwnsProgId(c) && !(purpose == Purpose::kUnregister && OtherViewHasClass(c))) {
       rows.push_back({progId, "", c.name});
       rows.push_back({progId + "\\CLSID", "", clsid});
     }
@@ -131,7 +155,7 @@ HRESULT RegisterClasses(std::span<const ServerClass> classes) {
   for (const ServerClass& c : classes) {
     if (!OwnsProgId(c)) return SELFREG_E_CLASS;
   }
-  for (const RegistryRow& row : RegistryTable(classes)) {
+  for (const RegistryRow& row : RegistryTable(classes, Purpose::kRegister)) {
     if (FAILED(WriteRow(row))) {
       UnregisterClasses(classes);
       return SELFREG_E_CLASS;
@@ -142,7 +166,7 @@ HRESULT RegisterClasses(std::span<const ServerClass> classes) {
 
 HRESULT UnregisterClasses(std::span<const ServerClass> classes) {
   HRESULT result = S_OK;
-  const std::vector<RegistryRow> table = RegistryTable(classes);
+  const std::vector<RegistryRow> table = RegistryTable(classes, Purpose::kUnregister);
   for (auto row = table.rbegin(); row != table.rend(); ++row) {
     const LONG rc = RegDeleteKeyA(HKEY_CLASSES_ROOT, row->key.c_str());
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) result = SELFREG_E_CLASS;

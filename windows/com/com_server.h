@@ -46,7 +46,9 @@ HRESULT GetClassObject(std::span<const ServerClass> classes, REFCLSID clsid, REF
 // another server: registration then writes nothing and fails.
 HRESULT RegisterClasses(std::span<const ServerClass> classes);
 // Removes exactly the keys that RegisterClasses writes, leaving alone a
-// ProgID that names another class by now. Keys already gone are no failure.
+// ProgID that names another class by now, and a ProgID that the other
+// registry view (the server's other build, on a 64-bit Windows) still
+// registers its class for. Keys already gone are no failure.
 HRESULT UnregisterClasses(std::span<const ServerClass> classes);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"

@@ -42,12 +42,12 @@ void LateArg::WriteBack() {
   if (inOut_ != nullptr) *inOut_ = local_;
 }
 
-Variant LateBound::Call(const char* member, std::initializer_list<LateArg*> args, HRESULT* status) {
-  return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, status);
+Variant LateBound::Call(const char* member, std::initializer_list<LateArg*> args) {
+  return Invoke(member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
 }
 
 void LateBound::Put(const char* member, std::initializer_list<LateArg*> args) {
-  Invoke(member, DISPATCH_PROPERTYPUT, args, nullptr);
+  Invoke(member, DISPATCH_PROPERTYPUT, args);
 }
 
 TaggedValue LateBound::Value(const char* member, std::initializer_list<LateArg*> args) {
@@ -67,8 +67,7 @@ ComPtr<IDispatch> LateBound::ObjectOf(const char* member, std::initializer_list<
   return result;
 }
 
-Variant LateBound::Invoke(const char* member, WORD flags, std::initializer_list<LateArg*> args,
-                          HRESULT* status) {
+Variant LateBound::Invoke(const char* member, WORD flags, std::initializer_list<LateArg*> args) {
   std::wstring wideName = Widen(member);
   LPOLESTR names[] = {wideName.data()};
   DISPID id = 0;
@@ -108,7 +107,6 @@ Variant LateBound::Invoke(const char* member, WORD flags, std::initializer_list<
           label_ + "." + member + " failed: " + win::ErrorMessage(static_cast<DWORD>(hr)));
   }
   for (LateArg* arg : args) arg->WriteBack();
-  if (status != nullptr) *status = hr;
   return result;
 }
 

@@ -53,10 +53,8 @@ class LateBound {
       : object_(std::move(object)), label_(std::move(label)) {}
 
   // Calls a method or reads a property, with the arguments in their declared
-  // order. `status`, when given, receives the call's success code (S_OK,
-  // S_FALSE).
-  Variant Call(const char* member, std::initializer_list<LateArg*> args = {},
-               HRESULT* status = nullptr);
+  // order.
+  Variant Call(const char* member, std::initializer_list<LateArg*> args = {});
   // Writes a property; the last argument is the value.
   void Put(const char* member, std::initializer_list<LateArg*> args);
   TaggedValue Value(const char* member, std::initializer_list<LateArg*> args = {});
@@ -64,8 +62,7 @@ class LateBound {
   ComPtr<IDispatch> ObjectOf(const char* member, std::initializer_list<LateArg*> args = {});
 
  private:
-  Variant Invoke(const char* member, WORD flags, std::initializer_list<LateArg*> args,
-                 HRESULT* status);
+  Variant Invoke(const char* member, WORD flags, std::initializer_list<LateArg*> args);
   ComPtr<IDispatch> object_;
   std::string label_;
 };

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "conduit/conduit_info.h"
+#include "os/wide_text_win.h"
 #include "windows/com/cnotify_com.h"
 #include "windows/com/com_glue.h"
 #include "windows/com/com_raii.h"
@@ -52,6 +54,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
   if (reason == DLL_PROCESS_ATTACH) {
     SetModuleHandle(instance);
     DisableThreadLibraryCalls(instance);
+    // The log lines and GetConduitInfo name the conduit after this file.
+    bolvarin::SetExeName(bolvarin::win::ModuleStem(instance));
   }
   return TRUE;
 }
