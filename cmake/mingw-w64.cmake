@@ -13,6 +13,9 @@ set(CMAKE_C_COMPILER ${MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${MINGW_PREFIX}-windres)
 find_program(WIDL_EXECUTABLE ${MINGW_PREFIX}-widl REQUIRED)
+# The objcopy of the same architecture moves the shipped binaries' debug
+# information into files of their own (cmake/split_debug_info.cmake).
+find_program(CMAKE_OBJCOPY ${MINGW_PREFIX}-objcopy REQUIRED)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
