@@ -54,8 +54,10 @@ std::string QuoteArgument(const std::string& argument) {
 }  // namespace
 
 bool RunAndWait(const std::string& command, const std::string& fileArgument) {
-  if (TrimBlanks(command).empty()) return false;
-  std::string line = command;
+  // Blanks typed around the setting are no part of the command: with a
+  // leading one, CreateProcessA finds no program to start.
+  std::string line = TrimBlanks(command);
+  if (line.empty()) return false;
   if (!fileArgument.empty()) line += " " + QuoteArgument(fileArgument);
   std::vector<char> buffer(line.begin(), line.end());  // CreateProcessA may write to it
   buffer.push_back('\0');

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,13 @@
 namespace bolvarin {
 
 namespace {
+
+// Whether two paths name the same file: the same text, or another spelling
+// of it (on Windows "/" or "\\" between the folders, or another case).
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return a == b || std::filesystem::equivalent(a, b, ec);
+}
 
 // The text of field `index` of a line split at every ";", or nothing when
 // the line has fewer fields.
@@ -210,7 +218,7 @@ bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
 bool CDtData::CreateDatabase(const std::string& pPath, const std::string& pName) {
   // A file that exists but could not be read holds the user's data: it is
   // never replaced by an empty one.
-  if (keepFile_ && JoinDesktopPath(pPath, pName) == dataFile_) return false;
+  if (keepFile_ && SameFile(JoinDesktopPath(pPath, pName), dataFile_)) return false;
   SetLocation(pPath, pName);
   keepFile_ = false;
   try {

@@ -124,7 +124,7 @@ TEST(CategorySync, UnreadableFileIsKeptAndNeitherSideChanges) {
     testing::TempDir desktop;
     auto device =
         lists_testing::MakeDevice(Block({}, {}, {}), {{"Home", 1, true}, {"W", 2, false}});
-    const std::string path = desktop.File("categories.txt");
+    const std::string path = testing::NativePath(desktop.path(), "categories.txt");
     testing::WriteFile(path, file);
     auto result = lists_testing::RunSync(device, desktop.path(), type);
     auto lines = result.LinesWith(" - SyncCategories - ");

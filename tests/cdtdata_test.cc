@@ -1,7 +1,6 @@
 #include "store/cdtdata.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -49,7 +48,7 @@ class CDtDataTest : public ::testing::Test {
   void SetUp() override {
     DeleteDefinitively = true;  // keep the user's trash out of the tests
     DesktopRecords().Clear();
-    mkdir(folder_.c_str(), 0700);
+    std::filesystem::create_directory(folder_);
   }
   void TearDown() override {
     FailNextReplaceAfterForTesting(-1);
@@ -58,17 +57,13 @@ class CDtDataTest : public ::testing::Test {
   }
 
   // A post-sync program that records its arguments and a copy of the file.
-  void InstallPostsync() {
-    WriteFile(dir_.File("post.sh"), "printf '%s\\n' \"$#\" \"$1\" > '" + dir_.File("args") +
-                                        "'\ncp \"$1\" '" + dir_.File("seen") + "'\n");
-    SetRegValue(kSettingsKey, "postsync", "/bin/sh '" + dir_.File("post.sh") + "'");
-  }
-  bool PostsyncRan() const { return Exists(dir_.File("args")); }
+  void InstallPostsync() { SetRegValue(kSettingsKey, "postsync", RecordingProgram(dir_, "post")); }
+  bool PostsyncRan() const { return Exists(dir_.File("post.ran")); }
 
   TempDir dir_;
   lists_testing::ScopedSettings settings_{dir_.File("settings")};
   const std::string folder_ = dir_.File("ledger data");  // a blank in the path
-  const std::string dataFile_ = folder_ + "/ledger.txt";
+  const std::string dataFile_ = NativePath(folder_, "ledger.txt");
   handheld::Device device_;
   handheld::SimPlatform platform_{device_, {}};
 };
@@ -93,10 +88,12 @@ TEST_F(CDtDataTest, LoadsLinesAfterTheListsEntries) {
   EXPECT_EQ(ReadFile(dataFile_), "");
   EXPECT_TRUE(store.OpenDatabase(folder_, "ledger.txt"));
   EXPECT_EQ(store.RecordCount(), 0);
+#ifndef _WIN32  // where "\" is no separator
   // A folder given the Windows way ends in "\"; there is no such file here.
   EXPECT_FALSE(store.OpenDatabase(folder_ + "\\", "ledger.txt"));
   EXPECT_EQ(store.DataFile(), folder_ + "\\ledger.txt");
   EXPECT_TRUE(store.FileMissing());
+#endif
 }
 
 // A file with LF line ends and not one CR LF, as other tools write it: each
@@ -130,7 +127,7 @@ TEST_F(CDtDataTest, UnreadableFileIsLeftUntouched) {
       CDtData store(platform_);
       EXPECT_FALSE(store.OpenDatabase(folder_ + "/", "ledger.txt"));
       EXPECT_FALSE(store.FileMissing());
-      for (const std::string& part : {dataFile_, std::string("line 3"), reason}) {
+      for (const std::string& part : {folder_ + "/ledger.txt", std::string("line 3"), reason}) {
         EXPECT_NE(store.OpenFailure().find(part), std::string::npos) << store.OpenFailure();
       }
       EXPECT_EQ(Texts(), Lines{"before"});  // what this opening appended is gone
@@ -210,13 +207,13 @@ TEST_F(CDtDataTest, ReleaseWritesTheFileThenRunsPostsync) {
   EXPECT_EQ(ReadFile(dataFile_), expected);
   EXPECT_EQ(DesktopRecords().Count(), 0);
   // One argument, the full path (which holds a blank), after the file was written.
-  EXPECT_EQ(ReadFile(dir_.File("args")), "1\n" + dataFile_ + "\n");
-  EXPECT_EQ(ReadFile(dir_.File("seen")), expected);
+  EXPECT_EQ(Recorded(dir_, "post", "args"), dataFile_ + "\n");
+  EXPECT_EQ(ReadFile(dir_.File("post.seen")), expected);
 
   // A full disk: the old file stays whole and the merged lines are kept in
   // a copy beside it, which the error names; a store nobody released keeps
   // its copy too, without a word. Nothing leaks into a later run.
-  std::remove(dir_.File("args").c_str());
+  std::remove(dir_.File("post.ran").c_str());
   const std::string merged = expected + Line(3, kRecordFields, "new", 64) + "\r\n";
   std::string message;
   for (bool released : {true, false}) {
@@ -239,12 +236,12 @@ TEST_F(CDtDataTest, ReleaseWritesTheFileThenRunsPostsync) {
   std::vector<std::string> copies;
   for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
     if (entry.path().filename().string().rfind("ledger.txt.unsaved-", 0) == 0)
-      copies.push_back(entry.path());
+      copies.push_back(entry.path().string());
   }
   ASSERT_EQ(copies.size(), 2u);
   for (const std::string& copy : copies) EXPECT_EQ(ReadFile(copy), merged);
-  for (const std::string& part : {"Cannot write \"" + dataFile_ + "\": No space left on device",
-                                  std::string("kept in \"") + folder_ + "/ledger.txt.unsaved-"}) {
+  for (const std::string& part : {"Cannot write \"" + dataFile_ + "\": " + DiskFullText(),
+                                  "kept in \"" + NativePath(folder_, "ledger.txt.unsaved-")}) {
     EXPECT_NE(message.find(part), std::string::npos) << message;
   }
 

@@ -59,9 +59,10 @@ class EngineScenario : public ::testing::Test {
 
   // `create`: the image does not exist yet and the run starts an empty one.
   testing::HostResult Sync(const std::string& type, bool create = false) {
-    std::vector<std::string> args = {"sync",      "--handheld", image_,
-                                     "--desktop", dir_.path(),  "--type",
-                                     type,        "--settings", dir_.File("settings")};
+    std::vector<std::string> args = {"sync",      "--handheld", image_, "--desktop",
+                                     dir_.path(), "--type",     type};
+    for (const std::string& arg : testing::HostSettingsArguments(dir_.File("settings")))
+      args.push_back(arg);
     if (create) args.push_back("--create");
     return RunHost(args);
   }
@@ -96,6 +97,7 @@ class EngineScenario : public ::testing::Test {
     return out;
   }
 
+  testing::HostConduit conduit_;
   TempDir dir_;
   std::string image_ = dir_.File("handheld.json");
 };

@@ -1,4 +1,5 @@
-// Runs the Linux host program for the tests (RunHost, RunHostWithInput).
+// Runs the Linux host program for the tests (RunHost, RunHostWithInput), and
+// the other helpers of tests/test_util.h that differ from the Windows tests'.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 #include "tests/test_util.h"
@@ -103,6 +105,31 @@ HostResult Run(const std::vector<std::string>& args, const std::vector<std::stri
 
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   return Run(args, env, nullptr);
+}
+
+std::vector<std::string> HostSettingsArguments(const std::string& file) {
+  return {"--settings", file};
+}
+
+std::string DiskFullText() { return "No space left on device"; }
+
+HostConduit::HostConduit() = default;
+HostConduit::~HostConduit() = default;
+
+std::string RecordingProgram(const TempDir& dir, const std::string& name) {
+  std::string text = R"(#!/bin/sh
+for a in "$@"; do printf '%s\n' "$a" >> '{out}.args'; done
+echo ran >> '{out}.ran'
+for last in "$@"; do :; done
+cp "$last" '{out}.seen' 2>/dev/null
+exit 0
+)";
+  for (size_t at; (at = text.find("{out}")) != std::string::npos;)
+    text.replace(at, 5, dir.File(name));
+  const std::string script = dir.File(name + ".sh");
+  WriteFile(script, text);
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  return script;
 }
 
 HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,

@@ -30,6 +30,22 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
+// Whether `folder` holds an entry spelt exactly `name`: the case counts even
+// where the file system ignores it.
+bool HasEntry(const std::string& folder, const std::string& name);
+
+// `folder` + separator + `name`, with the separator the conduit puts between
+// a folder and a file name: the system's own.
+inline std::string NativePath(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+  return folder + "\\" + name;
+#else
+  return folder + "/" + name;
+#endif
+}
+
+// What the system says of a full disk, as the conduit's messages quote it.
+std::string DiskFullText();
 
 // Runs the syncbolvarin binary with the arguments (no shell involved) and
 // collects its standard output, standard error and exit status. `env` adds
@@ -44,6 +60,32 @@ HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::
 // The same with `input` written to the host's standard input through a pipe.
 HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
                             const std::vector<std::string>& env = {});
+
+// The host's settings for a test's runs: a settings file of the test's own
+// on Linux ("--settings FILE"); none on Windows, where the host keeps its
+// settings in the registry (the test's own Wine prefix's) and takes no file.
+std::vector<std::string> HostSettingsArguments(const std::string& file);
+
+// While this lives, the host can reach the conduit: on Windows its COM
+// servers are registered, and unregistered afterwards; the Linux host has it
+// built in.
+class HostConduit {
+ public:
+  HostConduit();
+  ~HostConduit();
+  HostConduit(const HostConduit&) = delete;
+  HostConduit& operator=(const HostConduit&) = delete;
+};
+
+// A program for the pre- and post-sync settings: each time it runs, it
+// appends its arguments, one a line, to NAME.args and "ran" to NAME.ran in
+// `dir`, and copies the file its last argument names to NAME.seen. Returns
+// the command line that starts it. A shell script on Linux, a batch file on
+// Windows.
+std::string RecordingProgram(const TempDir& dir, const std::string& name);
+// What it wrote to NAME.`what` ("args", "ran"), every line ended by "\n"
+// alone; "" when it wrote nothing.
+std::string Recorded(const TempDir& dir, const std::string& name, const std::string& what);
 
 // What a call raised: the ConduitError's number and description, or 0 and
 // "" when it raised none.

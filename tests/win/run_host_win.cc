@@ -1,7 +1,9 @@
 // Runs the Windows host program for the tests (RunHost, RunHostWhile): its
-// standard streams are files of a temporary folder, its input empty.
+// standard streams are files of a temporary folder, its input empty. Also the
+// other helpers of tests/test_util.h that differ from the Linux tests'.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -98,6 +100,33 @@ HostResult Run(const std::vector<std::string>& args,
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   if (!env.empty()) throw std::logic_error("RunHost: the Windows tests change no environment");
   return Run(args);
+}
+
+std::vector<std::string> HostSettingsArguments(const std::string&) { return {}; }
+
+std::string DiskFullText() { return win::ErrorMessage(ERROR_DISK_FULL); }
+
+HostConduit::HostConduit() {
+  const HostResult r = Run({"register"});
+  if (r.status != 0) throw std::runtime_error("cannot register the conduit: " + r.err);
+}
+
+HostConduit::~HostConduit() { Run({"unregister"}); }
+
+// The batch file is started through cmd; a temporary folder's path has no
+// blanks, so it needs no quotes there.
+std::string RecordingProgram(const TempDir& dir, const std::string& name) {
+  std::string batch = dir.File(name + ".bat"), out = dir.File(name);
+  for (std::string* path : {&batch, &out}) std::replace(path->begin(), path->end(), '/', '\\');
+  std::string text = R"(@echo off
+for %%a in (%*) do >>"{out}.args" echo %%~a
+>>"{out}.ran" echo ran
+for %%a in (%*) do copy /y %%a "{out}.seen" >nul 2>nul
+exit /b 0
+)";
+  for (size_t at; (at = text.find("{out}")) != std::string::npos;) text.replace(at, 5, out);
+  WriteFile(batch, text);
+  return "cmd /c " + batch;
 }
 
 HostResult RunHostWhile(const std::vector<std::string>& args,
