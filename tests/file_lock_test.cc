@@ -13,8 +13,10 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "base/error.h"
+#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin {
@@ -44,6 +46,20 @@ std::string Holder() {
   gethostname(host, sizeof host - 1);
   return std::to_string(getpid()) + " on host " + host;
 #endif
+}
+
+// SYNCBOLVARIN_LOCK_WAIT is in seconds, with a fraction down to the
+// millisecond; anything else, or more than 600 seconds, keeps the 5 seconds.
+TEST(FileLock, WaitComesFromTheEnvironmentToTheMillisecond) {
+  const std::pair<const char*, long long> cases[] = {
+      {"0.05", 50}, {"1.5", 1500},   {"2.125", 2125},   {"0.0009", 0},  {"3.", 3000},
+      {".25", 250}, {"600", 600000}, {"600.001", 5000}, {"1.2x", 5000}, {"-1", 5000},
+      {"", 5000},   {".", 5000},     {"1e3", 5000},
+  };
+  for (const auto& [text, ms] : cases) {
+    testing::ScopedEnv wait("SYNCBOLVARIN_LOCK_WAIT", text);
+    EXPECT_EQ(LockWait().count(), ms) << "[" << text << "]";
+  }
 }
 
 TEST(FileLock, OneHolderAtATimeAndTheOthersAreToldWho) {

@@ -12,13 +12,16 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "store/record_codec.h"
+#include "tests/test_trash.h"
 #include "tests/test_util.h"
 
 namespace bolvarin::handheld {
 namespace {
 
 namespace fs = std::filesystem;
+using bolvarin::testing::Names;
 using bolvarin::testing::TempDir;
+using bolvarin::testing::TestTrash;
 using bolvarin::testing::WriteFile;
 
 Device SampleDevice() {
@@ -238,6 +241,7 @@ TEST(HandheldImage, SettersAndLoaderAcceptTheSameValues) {
 }
 
 TEST(HandheldImageFile, SaveReplacesAtomicallyAndLoadNamesTheFile) {
+  TestTrash trash;
   TempDir dir;
   std::string path = dir.File("hh.json"), folder = dir.File("folder.json");
   WriteFile(path, "old");
@@ -247,6 +251,7 @@ TEST(HandheldImageFile, SaveReplacesAtomicallyAndLoadNamesTheFile) {
 #endif
   SampleDevice().Save(path);
   EXPECT_EQ(Device::Load(path).ToJson(), SampleDevice().ToJson());
+  EXPECT_EQ(trash.FileNames(), Names{}) << "the old image is deleted, never trashed";
 #ifndef _WIN32
   EXPECT_EQ(fs::status(path).permissions(), mode);  // the replaced file's are kept
 #endif
