@@ -176,7 +176,8 @@ PlatformUtility& CSync::Utility() {
 HXRecordAdapter& CSync::Adapter() {
   if (!adapter_) {
     Raise(err::kObjectRequired, std::string("The handheld database \"") + kLedgerDatabase +
-                                    "\" could not be opened or created");
+                                    "\" could not be opened or created" +
+                                    (adapterFailure_.empty() ? "" : " (" + adapterFailure_ + ")"));
   }
   return *adapter_;
 }

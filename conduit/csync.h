@@ -89,6 +89,9 @@ class CSync {
   std::shared_ptr<SyncContext> context_;
   std::shared_ptr<ConduitServices> services_;
   std::shared_ptr<HXRecordAdapter> adapter_;
+  // Why the last OpenHandheldDatabase left no adapter: the platform's
+  // descriptions of the failed open and create.
+  std::string adapterFailure_;
   std::shared_ptr<PlatformUtility> utility_;
   std::unique_ptr<CDtData> pcData_;
 

@@ -11,15 +11,16 @@ namespace bolvarin {
 
 void CSync::OpenHandheldDatabase(const std::string& /*name*/) {
   // Every entry of the run's list opens the ledger database, whatever its
-  // name. Each step that fails is skipped: a missing adapter is reported by
-  // the first procedure that needs it.
-  bool opened = false;
+  // name. Each step that fails is skipped and nothing is logged here: a
+  // missing adapter is reported by the first procedure that needs it, with
+  // the platform's reasons for the failed open and create kept for it.
+  adapterFailure_.clear();
   try {
     adapter_ = Services().OpenDatabase(kLedgerDatabase, kRecordAdapterProgId, kDatabaseMode);
-    opened = true;
-  } catch (const std::exception&) {
+    return;
+  } catch (const std::exception& e) {
+    adapterFailure_ = "opening it: " + ErrorText(e);
   }
-  if (opened) return;
 
   // First synchronisation: the database does not exist yet on the handheld.
   std::string creator;
@@ -36,7 +37,8 @@ void CSync::OpenHandheldDatabase(const std::string& /*name*/) {
     adapter_ =
         Services().CreateDatabase(kLedgerDatabase, kRecordAdapterProgId, TaggedValue::Text(creator),
                                   TaggedValue::Text(type), kDatabaseMode, 0, 1, 0);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    adapterFailure_ += "; creating it: " + ErrorText(e);
   }
 }
 

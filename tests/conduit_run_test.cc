@@ -205,8 +205,11 @@ TEST_F(RunDriverTest, UnopenableHandheldIsLoggedByTheRecordProcedure) {
   EXPECT_EQ(kVersion, log.front());
   EXPECT_EQ(kOk, log.back());
   EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const LogLine& e) {
-    return e.text.rfind("SyncBolvarin - FastSync - ", 0) == 0;
-  }));
+    return e.text ==
+           "SyncBolvarin - FastSync - The handheld database \"MaBolvarin Data\" could not be "
+           "opened or created (opening it: simulated failure of OpenDatabase; creating it: "
+           "simulated failure of CreateDatabase)";
+  })) << log.size();
 }
 
 // A data file that could not be written at the end of the run is found
