@@ -212,9 +212,17 @@ void FConfigure::SetBox(Control box, const std::string& text) {
   view_->SetText(box, text);
 }
 
+void FConfigure::TryAndTell(const std::function<void()>& steps) {
+  try {
+    steps();
+  } catch (const std::exception& e) {
+    Try([&] { view_->ShowMessage(ErrorText(e)); });
+  }
+}
+
 void FConfigure::LanguageClicked(int index) {
   if (!loaded_ || index < 0 || static_cast<size_t>(index) >= languageIds_.size()) return;
-  Try([&] { SwitchLanguage(index); });
+  TryAndTell([&] { SwitchLanguage(index); });
 }
 
 void FConfigure::OptionClicked(Control option) {
@@ -236,7 +244,7 @@ void FConfigure::BoxTicked(Control box, bool ticked) {
 void FConfigure::BrowseClicked(Control button) {
   if (!loaded_ || (button != Control::Command1 && button != Control::Command2)) return;
   const Control box = button == Control::Command1 ? Control::PreSync : Control::PostSync;
-  Try([&] {
+  TryAndTell([&] {
     FilePickRequest picker;
     picker.FileName = box == Control::PreSync ? preSync_ : postSync_;
     picker.InitDir = module_.folder;

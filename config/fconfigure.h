@@ -77,6 +77,9 @@ class FConfigure {
   const StringTable& texts() const { return texts_; }
 
  private:
+  // Runs a handler's steps: the first that fails ends the handler, and the
+  // view shows the user the failure's description.
+  void TryAndTell(const std::function<void()>& steps);
   void Load();
   void Unload();
   void BuildLanguageList();

@@ -58,7 +58,8 @@ struct Screen {
   int titles = 0;  // how often the title was set
   std::vector<std::string> order;
   std::vector<std::string> messages;
-  std::optional<std::string> pickAnswer;  // nothing: the picker is cancelled
+  std::optional<std::string> pickAnswer;   // nothing: the picker is cancelled
+  std::optional<std::string> pickFailure;  // the picker fails with this description
   FilePickRequest picked;
   std::vector<Action> script;
 };
@@ -91,6 +92,7 @@ class ScreenView : public ConfigureView {
   void SelectLanguage(int index) override { s_.language = index; }
   void ShowSave(FilePickRequest& request) override {
     s_.picked = request;
+    if (s_.pickFailure) Raise(err::kPathAccess, *s_.pickFailure);
     if (s_.pickAnswer) request.FileName = *s_.pickAnswer;
   }
   void ShowMessage(const std::string& text) override { s_.messages.push_back(text); }
@@ -374,6 +376,17 @@ TEST_F(Configure, BrowseFillsTheBoxUnlessThePickerIsCancelled) {
       EXPECT_EQ(settings_.values[UpperAscii(name)], c.expected);
     }
   }
+}
+
+// A browse whose picker fails ends there, the box unchanged, and tells the
+// user why.
+TEST_F(Configure, AFailedBrowseSaysWhy) {
+  Store("presync", "a.exe");
+  Show({[this](FConfigure&) { screen_.pickFailure = "no file dialog here"; },
+        Browse(Control::Command1), kOk},
+       7, "b.exe");
+  EXPECT_EQ(screen_.messages, std::vector<std::string>{"no file dialog here"});
+  EXPECT_EQ(settings_.values["PRESYNC"], "a.exe");
 }
 
 TEST_F(Configure, RefusedSettingsKeepTheWindowOpenAndSaySo) {
