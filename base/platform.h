@@ -20,6 +20,14 @@
 
 namespace bolvarin {
 
+// The ProgIDs of the platform's classes: those the conduit creates, and the
+// record adapter that ConduitServices opens a database through. The
+// Windows build reaches them by these names; its stand-in registers them.
+inline constexpr char kPlatformSystemProgId[] = "HXDirect.PlatformSystem";
+inline constexpr char kConduitServicesProgId[] = "HXDirect.ConduitServices";
+inline constexpr char kPlatformUtilityProgId[] = "HXDirect.PlatformUtility";
+inline constexpr char kRecordAdapterProgId[] = "HXDirect.HXRecordAdapter";
+
 // The run's description: what the sync manager wants done, and where.
 class SyncContext {
  public:

@@ -24,7 +24,6 @@ inline constexpr char kVersionComment[] = "Version ";
 
 inline constexpr char kLedgerDatabase[] = "MaBolvarin Data";
 inline constexpr char kLedgerCreator[] = "Bolv";
-inline constexpr char kRecordAdapterProgId[] = "HXDirect.HXRecordAdapter";
 inline constexpr int kDatabaseMode = 208;
 
 // True for an error line of the log of the conduit named `name`: the name,

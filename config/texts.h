@@ -52,8 +52,6 @@ class StringTable {
   std::optional<std::string> Find(int id) const;
   // The text with this id; raises ConduitError kTextNotFound when missing.
   std::string Load(int id) const;
-  // The same text in the single-byte ANSI code page (Windows-1252).
-  std::string LoadAnsi(int id) const;
 
   void Add(int id, std::string text) { entries_.emplace_back(id, std::move(text)); }
   const std::vector<std::pair<int, std::string>>& entries() const { return entries_; }
@@ -64,9 +62,5 @@ class StringTable {
 
 // The table compiled into the component.
 const StringTable& BuiltInTexts();
-
-// UTF-8 to Windows-1252; a character that code page lacks becomes "?", as
-// the system's own conversion does, and a byte that is not UTF-8 also "?".
-std::string Utf8ToAnsi(std::string_view utf8);
 
 }  // namespace bolvarin

@@ -11,8 +11,6 @@ namespace bolvarin::handheld {
 
 namespace {
 
-constexpr char kAdapterProgId[] = "HXDirect.HXRecordAdapter";
-
 // An empty identifier counts as 0, the way the platform coerces an empty
 // tagged value to a number.
 int32_t IdOf(const TaggedValue& v) { return v.IsEmpty() ? 0 : v.AsInt32(); }
@@ -291,7 +289,7 @@ class SimServices : public ConduitServices {
 
  private:
   static void CheckProgId(const std::string& progId) {
-    if (progId != kAdapterProgId) {
+    if (progId != kRecordAdapterProgId) {
       Raise(err::kPlatform, "cannot create " + Quoted(progId) + ": unknown record adapter class");
     }
   }

@@ -58,41 +58,6 @@ class ScopedPump {
   std::function<void()> previous_;
 };
 
-// A function's description from a type info, released when it goes.
-class FuncDescOf {
- public:
-  FuncDescOf(ITypeInfo* info, UINT index) : info_(info) {
-    if (FAILED(info_->GetFuncDesc(index, &desc_))) desc_ = nullptr;
-  }
-  ~FuncDescOf() {
-    if (desc_ != nullptr) info_->ReleaseFuncDesc(desc_);
-  }
-  FuncDescOf(const FuncDescOf&) = delete;
-  FuncDescOf& operator=(const FuncDescOf&) = delete;
-  const FUNCDESC* get() const { return desc_; }
-
- private:
-  ITypeInfo* info_;
-  FUNCDESC* desc_ = nullptr;
-};
-
-class TypeAttrOf {
- public:
-  explicit TypeAttrOf(ITypeInfo* info) : info_(info) {
-    if (FAILED(info_->GetTypeAttr(&attr_))) attr_ = nullptr;
-  }
-  ~TypeAttrOf() {
-    if (attr_ != nullptr) info_->ReleaseTypeAttr(attr_);
-  }
-  TypeAttrOf(const TypeAttrOf&) = delete;
-  TypeAttrOf& operator=(const TypeAttrOf&) = delete;
-  const TYPEATTR* get() const { return attr_; }
-
- private:
-  ITypeInfo* info_;
-  TYPEATTR* attr_ = nullptr;
-};
-
 bool IsInOutLong(const ELEMDESC& e) {
   return (e.paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0 &&
          (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) == 0 && e.tdesc.vt == VT_PTR &&
@@ -107,10 +72,11 @@ class InOutIntegers {
   // Returns S_OK, or DISP_E_TYPEMISMATCH with `badArg` set.
   HRESULT Prepare(ITypeInfo* info, DISPID id, const DISPPARAMS* params, UINT* badArg) {
     if (params == nullptr || params->cNamedArgs != 0 || params->cArgs == 0) return S_OK;
-    TypeAttrOf attr(info);
+    TypeInfoLoan<TYPEATTR> attr(info, [info](TYPEATTR** a) { return info->GetTypeAttr(a); });
     if (attr.get() == nullptr) return S_OK;
     for (UINT f = 0; f < attr.get()->cFuncs; ++f) {
-      FuncDescOf desc(info, f);
+      TypeInfoLoan<FUNCDESC> desc(info,
+                                  [info, f](FUNCDESC** d) { return info->GetFuncDesc(f, d); });
       if (desc.get() == nullptr || desc.get()->memid != id) continue;
       const UINT count = std::min<UINT>(params->cArgs, desc.get()->cParams);
       args_.assign(params->rgvarg, params->rgvarg + params->cArgs);

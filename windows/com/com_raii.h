@@ -148,4 +148,30 @@ class SafeArrayData {
   void* data_ = nullptr;
 };
 
+// A description that a type info lends, a TYPEATTR or a FUNCDESC, given back
+// to it when the owner goes; get() is nullptr when the type info had none to
+// lend. `get` is the call that borrows it, such as
+// [info](TYPEATTR** a) { return info->GetTypeAttr(a); }.
+template <class Desc>
+class TypeInfoLoan {
+ public:
+  template <class Get>
+  TypeInfoLoan(ITypeInfo* info, Get get) : info_(info) {
+    if (FAILED(get(&desc_))) desc_ = nullptr;
+  }
+  ~TypeInfoLoan() {
+    if (desc_ != nullptr) GiveBack(desc_);
+  }
+  TypeInfoLoan(const TypeInfoLoan&) = delete;
+  TypeInfoLoan& operator=(const TypeInfoLoan&) = delete;
+  const Desc* get() const { return desc_; }
+
+ private:
+  void GiveBack(TYPEATTR* attr) { info_->ReleaseTypeAttr(attr); }
+  void GiveBack(FUNCDESC* desc) { info_->ReleaseFuncDesc(desc); }
+
+  ITypeInfo* info_;
+  Desc* desc_ = nullptr;
+};
+
 }  // namespace bolvarin::com

@@ -33,9 +33,9 @@ struct PlatformClass {
   const char* progId;
 };
 constexpr PlatformClass kPlatformClasses[] = {
-    {"PlatformSystem", "HXDirect.PlatformSystem"},
-    {"ConduitServices", "HXDirect.ConduitServices"},
-    {"PlatformUtility", "HXDirect.PlatformUtility"},
+    {"PlatformSystem", kPlatformSystemProgId},
+    {"ConduitServices", kConduitServicesProgId},
+    {"PlatformUtility", kPlatformUtilityProgId},
     {"HXRecordAdapter", kRecordAdapterProgId},
 };
 

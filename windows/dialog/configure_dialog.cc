@@ -233,7 +233,8 @@ class ConfigureDialog : public ConfigureView {
     Dialogue picker;
     picker.FileName = request.FileName;
     picker.InitDir = request.InitDir;
-    picker.Filter = Utf8ToAnsi(request.Filter);
+    // The ANSI file dialog takes the filter in the system's code page.
+    picker.Filter = FromWide(FromUtf8(request.Filter), CP_ACP);
     picker.flags = request.flags;
     picker.ShowSave();
     request.FileName = picker.FileName;

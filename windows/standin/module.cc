@@ -3,6 +3,7 @@
 // registered from one table.
 #include <windows.h>
 
+#include "base/platform.h"
 #include "windows/com/com_server.h"
 #include "windows/standin/standin_objects.h"
 
@@ -27,10 +28,10 @@ constexpr CLSID kStandInControl = {
     0x59BB663B, 0xF20E, 0x44BB, {0xB3, 0xF2, 0x87, 0x8B, 0xE2, 0x71, 0xE9, 0xEB}};
 
 const com::ServerClass kClasses[] = {
-    {&kPlatformSystem, "HXDirect.PlatformSystem", "PlatformSystem", CreatePlatformSystem},
-    {&kConduitServices, "HXDirect.ConduitServices", "ConduitServices", CreateConduitServices},
-    {&kPlatformUtility, "HXDirect.PlatformUtility", "PlatformUtility", CreatePlatformUtility},
-    {&kRecordAdapter, "HXDirect.HXRecordAdapter", "HXRecordAdapter", CreateRecordAdapter},
+    {&kPlatformSystem, kPlatformSystemProgId, "PlatformSystem", CreatePlatformSystem},
+    {&kConduitServices, kConduitServicesProgId, "ConduitServices", CreateConduitServices},
+    {&kPlatformUtility, kPlatformUtilityProgId, "PlatformUtility", CreatePlatformUtility},
+    {&kRecordAdapter, kRecordAdapterProgId, "HXRecordAdapter", CreateRecordAdapter},
     {&kStandInControl, "SyncBolvarin.HandheldStandIn", "HandheldStandIn", CreateStandInControl},
 };
 
