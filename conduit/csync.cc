@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/mod_public.h"
+#include "base/sync_type.h"
 #include "base/text.h"
 #include "conduit/conduit_info.h"
 #include "config/settings.h"
@@ -36,8 +37,8 @@ void CSync::SYNCHRONIZE() {
 
   // Runs that move records work under the desktop lock from here on, the
   // pre-sync program included; without it they do nothing at all.
-  const int32_t syncType = context_->SyncTypeCode();
-  if (syncType >= 0 && syncType <= 3 && !LockDesktop()) return;
+  const SyncType syncType{context_->SyncTypeCode()};
+  if (MovesRecords(syncType) && !LockDesktop()) return;
 
   std::string presync = GetRegValue(kSettingsKey, "presync");
   if (!TrimBlanks(presync).empty()) {
@@ -51,20 +52,20 @@ void CSync::SYNCHRONIZE() {
   ProcessPendingMessages();
 
   switch (syncType) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
+    case SyncType::kFast:
+    case SyncType::kSlow:
+    case SyncType::kHandheldToPc:
+    case SyncType::kPcToHandheld:
       SyncStandard();
       break;
-    case 4:
-    case 7:
+    case SyncType::kInstall:
+    case SyncType::kInstallOther:
       SyncInstall();
       break;
-    case 5:
+    case SyncType::kBackup:
       SyncBackup();
       break;
-    case 6:
+    case SyncType::kDoNothing:
       SyncDoNothing();
       break;
     default:
@@ -101,17 +102,17 @@ void CSync::SyncStandard() {
       SyncCategories();
 
       if (pcStoreUnreadable_) continue;  // already logged by OpenPcStore
-      switch (context_->SyncTypeCode()) {
-        case 0:
+      switch (SyncType{context_->SyncTypeCode()}) {
+        case SyncType::kFast:
           FastSync();
           break;
-        case 1:
+        case SyncType::kSlow:
           SyncSlow();
           break;
-        case 2:
+        case SyncType::kHandheldToPc:
           CopyToPc();
           break;
-        case 3:
+        case SyncType::kPcToHandheld:
           CopyToHandheld();
           break;
         default:
