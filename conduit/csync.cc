@@ -75,9 +75,7 @@ void CSync::SYNCHRONIZE() {
 
 void CSync::SyncStandard() {
   try {
-    Log(" " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-            std::to_string(kVersionRevision),
-        -1, 0, 0);
+    Log(" " + VersionText(), -1, 0, 0);
 
     const int16_t count = context_->DatabaseCount();
     for (int16_t index = 0; index < count; ++index) {
