@@ -78,9 +78,11 @@ void CSync::SyncStandard() {
     Log(" " + VersionText(), -1, 0, 0);
 
     const int16_t count = context_->DatabaseCount();
+    // The list is read once, and only when there is a database to open.
+    std::vector<std::string> names;
+    if (count > 0) names = context_->DatabaseNames();
     for (int16_t index = 0; index < count; ++index) {
-      std::vector<std::string> names = context_->DatabaseNames();
-      if (index < 0 || static_cast<size_t>(index) >= names.size()) {
+      if (static_cast<size_t>(index) >= names.size()) {
         Raise(err::kSubscriptOutOfRange,
               "Database " + std::to_string(index) + " is not in the run's database list (" +
                   std::to_string(names.size()) + " names for a count of " + std::to_string(count) +
