@@ -172,7 +172,7 @@ void Show(Device& device, const std::string& image, std::ostream& out) {
   handheld::SimPlatform platform(device, handheld::RunRequest{});
   auto utility = platform.NewPlatformUtility();
   out << "Handheld image " << image << "\n";
-  for (const Database& db : device.databases) {
+  for (Database& db : device.databases) {
     out << "\nDatabase \"" << db.name << "\" (creator " << db.creator << ", type " << db.type
         << "), " << db.RecordCount() << " record" << (db.RecordCount() == 1 ? "" : "s") << "\n";
     out << "  Categories:\n";
