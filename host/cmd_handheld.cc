@@ -570,12 +570,10 @@ void AddCategory(CLI::App* hh) {
   cmd->add_flag("--clean", o->clean, "Mark the slot clean")->excludes(dirty);
   cmd->callback([o] {
     Guard("category", [&] {
-      if (o->name && o->name->size() > handheld::kMaxCategoryName) {
-        throw CommandError("--name: \"" + *o->name + "\" is " + std::to_string(o->name->size()) +
-                           " characters long; a category name holds at most 15");
-      }
-      if (o->name && o->name->find('\0') != std::string::npos) {
-        throw CommandError("--name: a category name cannot hold the character 0");
+      if (o->name) {
+        if (const std::string why = handheld::CategoryNameProblem(*o->name); !why.empty()) {
+          throw CommandError("--name: \"" + *o->name + "\" " + why);
+        }
       }
       ImageLock lock(o->image, "syncbolvarin handheld category");
       Device device = LoadImage(o->image);
