@@ -53,7 +53,7 @@ class SimPlatform : public Platform {
   // error ("OpenDatabase", "CreateDatabase", "ReadPreference",
   // "WritePreference", "GetSyncContext").
   // Every operation of the platform objects can be named, by the name it
-  // has in conduit/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
+  // has in base/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
   // "RemoveSet", "Categories", "Commit", "AddLogEntry", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
   bool ShouldFail(const std::string& operation) const;
