@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/sync_type.h"
 #include "conduit/csync.h"
 #include "lists/cdtcategories.h"
 #include "store/cdtdata.h"
@@ -74,7 +75,7 @@ void CSync::SyncCategories() {
     handheld = Adapter().Categories();
     if (!handheld) Raise(err::kObjectRequired, "the handheld database has no category list");
     desktop = PcData().Categories();
-    int32_t syncType = context_->SyncTypeCode();
+    const SyncType syncType{context_->SyncTypeCode()};
 
     // A category file that is there but cannot be read is left exactly as
     // it is, and neither side's categories change in this run: merging
@@ -85,14 +86,14 @@ void CSync::SyncCategories() {
     }
 
     switch (syncType) {
-      case 0:
+      case SyncType::kFast:
         CopySlotsToDesktop(*handheld, *desktop, true);
         DesktopToHandheldPass(*handheld, *desktop);
         break;
-      case 2:
+      case SyncType::kHandheldToPc:
         CopySlotsToDesktop(*handheld, *desktop, false);
         break;
-      case 3:
+      case SyncType::kPcToHandheld:
         DesktopToHandheldPass(*handheld, *desktop);
         break;
       default:

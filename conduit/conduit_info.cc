@@ -17,4 +17,9 @@ const std::string& ExeName() { return Name(); }
 
 void SetExeName(std::string name) { Name() = std::move(name); }
 
+std::string VersionText() {
+  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+         std::to_string(kVersionRevision);
+}
+
 }  // namespace bolvarin

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "conduit/version.h"
+
 namespace bolvarin {
 
 // The executable name of a conduit built as "SyncBolvarin".
@@ -16,9 +18,14 @@ inline constexpr char kExeName[] = "SyncBolvarin";
 // renamed DLL speaks under its new name).
 const std::string& ExeName();
 void SetExeName(std::string name);
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 3;
-inline constexpr int kVersionRevision = 2;
+// The version, from the build's one version number (conduit/version.h is
+// made from CMakeLists.txt).
+inline constexpr int kVersionMajor = BOLVARIN_VERSION_MAJOR;
+inline constexpr int kVersionMinor = BOLVARIN_VERSION_MINOR;
+inline constexpr int kVersionRevision = BOLVARIN_VERSION_REVISION;
+// "1.3.2": the version as the log's first line and `syncbolvarin --version`
+// show it.
+std::string VersionText();
 // The comment of the version record; the configuration window's title shows it.
 inline constexpr char kVersionComment[] = "Version ";
 

@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/mod_public.h"
+#include "base/sync_type.h"
 #include "base/text.h"
 #include "conduit/conduit_info.h"
 #include "config/settings.h"
@@ -36,8 +37,8 @@ void CSync::SYNCHRONIZE() {
 
   // Runs that move records work under the desktop lock from here on, the
   // pre-sync program included; without it they do nothing at all.
-  const int32_t syncType = context_->SyncTypeCode();
-  if (syncType >= 0 && syncType <= 3 && !LockDesktop()) return;
+  const SyncType syncType{context_->SyncTypeCode()};
+  if (MovesRecords(syncType) && !LockDesktop()) return;
 
   std::string presync = GetRegValue(kSettingsKey, "presync");
   if (!TrimBlanks(presync).empty()) {
@@ -51,20 +52,20 @@ void CSync::SYNCHRONIZE() {
   ProcessPendingMessages();
 
   switch (syncType) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
+    case SyncType::kFast:
+    case SyncType::kSlow:
+    case SyncType::kHandheldToPc:
+    case SyncType::kPcToHandheld:
       SyncStandard();
       break;
-    case 4:
-    case 7:
+    case SyncType::kInstall:
+    case SyncType::kInstallOther:
       SyncInstall();
       break;
-    case 5:
+    case SyncType::kBackup:
       SyncBackup();
       break;
-    case 6:
+    case SyncType::kDoNothing:
       SyncDoNothing();
       break;
     default:
@@ -74,14 +75,14 @@ void CSync::SYNCHRONIZE() {
 
 void CSync::SyncStandard() {
   try {
-    Log(" " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-            std::to_string(kVersionRevision),
-        -1, 0, 0);
+    Log(" " + VersionText(), -1, 0, 0);
 
     const int16_t count = context_->DatabaseCount();
+    // The list is read once, and only when there is a database to open.
+    std::vector<std::string> names;
+    if (count > 0) names = context_->DatabaseNames();
     for (int16_t index = 0; index < count; ++index) {
-      std::vector<std::string> names = context_->DatabaseNames();
-      if (index < 0 || static_cast<size_t>(index) >= names.size()) {
+      if (static_cast<size_t>(index) >= names.size()) {
         Raise(err::kSubscriptOutOfRange,
               "Database " + std::to_string(index) + " is not in the run's database list (" +
                   std::to_string(names.size()) + " names for a count of " + std::to_string(count) +
@@ -101,17 +102,17 @@ void CSync::SyncStandard() {
       SyncCategories();
 
       if (pcStoreUnreadable_) continue;  // already logged by OpenPcStore
-      switch (context_->SyncTypeCode()) {
-        case 0:
+      switch (SyncType{context_->SyncTypeCode()}) {
+        case SyncType::kFast:
           FastSync();
           break;
-        case 1:
+        case SyncType::kSlow:
           SyncSlow();
           break;
-        case 2:
+        case SyncType::kHandheldToPc:
           CopyToPc();
           break;
-        case 3:
+        case SyncType::kPcToHandheld:
           CopyToHandheld();
           break;
         default:

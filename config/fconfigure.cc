@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "base/error.h"
+#include "base/sync_type.h"
 #include "base/text.h"
 #include "config/settings.h"
 
@@ -118,10 +119,11 @@ void FConfigure::Load() {
   Try([&] {
     option_ = Control::kWindow;
     view_->ClearOptions();
-    option_ = nSyncType == 2   ? Control::optHHToPC
-              : nSyncType == 3 ? Control::optPCToHH
-              : nSyncType == 6 ? Control::optDoNothing
-                               : Control::optSync;
+    const SyncType current{nSyncType};
+    option_ = current == SyncType::kHandheldToPc   ? Control::optHHToPC
+              : current == SyncType::kPcToHandheld ? Control::optPCToHH
+              : current == SyncType::kDoNothing    ? Control::optDoNothing
+                                                   : Control::optSync;
     view_->SelectOption(option_);
   });
   nSyncPref = 2;
@@ -260,10 +262,10 @@ void FConfigure::BrowseClicked(Control button) {
 void FConfigure::OkClicked() {
   if (!loaded_) return;
   int32_t chosen = nSyncType;
-  if (option_ == Control::optSync) chosen = 0;
-  if (option_ == Control::optPCToHH) chosen = 3;
-  if (option_ == Control::optHHToPC) chosen = 2;
-  if (option_ == Control::optDoNothing) chosen = 6;
+  if (option_ == Control::optSync) chosen = CodeOf(SyncType::kFast);
+  if (option_ == Control::optPCToHH) chosen = CodeOf(SyncType::kPcToHandheld);
+  if (option_ == Control::optHHToPC) chosen = CodeOf(SyncType::kHandheldToPc);
+  if (option_ == Control::optDoNothing) chosen = CodeOf(SyncType::kDoNothing);
 
   const std::string values[] = {preSync_, postSync_, definitif_ ? "OUI" : "NON",
                                 std::to_string(LangOffset)};

@@ -75,7 +75,7 @@ void Database::PurgeDeleted() {
   // No compaction here: a reader walking the slots keeps its place.
 }
 
-const std::vector<Record>& Database::Records() const {
+const std::vector<Record>& Database::Records() {
   Compact();
   return records_;
 }
@@ -105,7 +105,7 @@ int32_t Database::NewId() {
   Raise(err::kPlatform, "database \"" + name + "\" has no free record identifier left");
 }
 
-void Database::Compact() const {
+void Database::Compact() {
   if (removedCount_ == 0) return;
   size_t out = 0;
   for (size_t slot = 0; slot < records_.size(); ++slot) {
@@ -598,16 +598,19 @@ std::string Device::ToJson() const {
       out += (c == 0 ? "\n        " : ",\n        ") + FlatObject(cj);
     }
     out += "\n      ],\n      \"records\": [";
-    const auto& records = db.Records();
-    for (size_t r = 0; r < records.size(); ++r) {
-      const Record& rec = records[r];
-      ojson rj = {{"id", rec.id},
-                  {"category", rec.category},
-                  {"attributes", rec.attributes},
-                  {"data", ToHex(rec.data)}};
-      out += (r == 0 ? "\n        " : ",\n        ") + FlatObject(rj);
+    // Slot by slot, so that writing the image leaves the database as it is.
+    bool first = true;
+    for (size_t slot = 0; slot < db.SlotCount(); ++slot) {
+      const Record* rec = db.Slot(slot);
+      if (rec == nullptr) continue;
+      ojson rj = {{"id", rec->id},
+                  {"category", rec->category},
+                  {"attributes", rec->attributes},
+                  {"data", ToHex(rec->data)}};
+      out += (first ? "\n        " : ",\n        ") + FlatObject(rj);
+      first = false;
     }
-    out += records.empty() ? "]\n    }" : "\n      ]\n    }";
+    out += first ? "]\n    }" : "\n      ]\n    }";
   }
   out += databases.empty() ? "],\n  \"preferences\": [" : "\n  ],\n  \"preferences\": [";
   for (size_t p = 0; p < preferences.size(); ++p) {

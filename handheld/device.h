@@ -89,8 +89,10 @@ struct Database {
   void RemoveAll();
   // Removes the records whose attributes have the deleted bit.
   void PurgeDeleted();
-  // Records in order (compacts removed slots first).
-  const std::vector<Record>& Records() const;
+  // Records in order. Compacts removed slots first, which moves the slots
+  // and changes Generation(); a reader that must not disturb a walk in
+  // progress goes through SlotCount() and Slot() instead.
+  const std::vector<Record>& Records();
   int32_t NewId();
 
   // Raw access for readers that walk the records while others remove some:
@@ -103,13 +105,13 @@ struct Database {
   uint64_t Generation() const { return generation_; }
 
  private:
-  void Compact() const;
-  mutable std::vector<Record> records_;
-  mutable std::vector<bool> removed_;
-  mutable size_t removedCount_ = 0;
-  mutable std::unordered_map<int32_t, size_t> index_;
+  void Compact();
+  std::vector<Record> records_;
+  std::vector<bool> removed_;
+  size_t removedCount_ = 0;
+  std::unordered_map<int32_t, size_t> index_;
   int32_t nextId_ = 0;
-  mutable uint64_t generation_ = 0;
+  uint64_t generation_ = 0;
 };
 
 struct Preference {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/platform.h"
+#include "base/sync_type.h"
 #include "conduit/conduit_info.h"
 #include "handheld/device.h"
 
@@ -17,7 +18,7 @@ namespace bolvarin::handheld {
 
 // The run the sync manager asks for.
 struct RunRequest {
-  int32_t syncType = 0;
+  int32_t syncType = CodeOf(SyncType::kFast);  // the sync manager's code
   std::string desktopPath;
   std::string desktopFileName = "MaBolvarin.txt";
   std::vector<std::string> databases{kLedgerDatabase};
@@ -52,7 +53,7 @@ class SimPlatform : public Platform {
   // error ("OpenDatabase", "CreateDatabase", "ReadPreference",
   // "WritePreference", "GetSyncContext").
   // Every operation of the platform objects can be named, by the name it
-  // has in conduit/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
+  // has in base/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
   // "RemoveSet", "Categories", "Commit", "AddLogEntry", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
   bool ShouldFail(const std::string& operation) const;

@@ -11,6 +11,7 @@
 #include "base/hex.h"
 #include "base/platform.h"
 #include "base/tagged_value.h"
+#include "handheld/device.h"
 #include "host/commands.h"
 #include "store/record_codec.h"
 
@@ -21,13 +22,7 @@ namespace {
 // Record identifiers as the sync manager writes them: plain decimal.
 class DecimalIdentifiers : public PlatformUtility {
  public:
-  std::string CodeToText(int32_t code, int32_t) override {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      text += static_cast<char>((static_cast<uint32_t>(code) >> shift) & 0xFF);
-    }
-    return text;
-  }
+  std::string CodeToText(int32_t code, int32_t) override { return handheld::UnpackCode(code); }
   std::string RecordIdToText(const TaggedValue& vRecordId) override {
     return std::to_string(vRecordId.AsInt32());
   }

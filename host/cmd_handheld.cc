@@ -101,19 +101,8 @@ std::string HexByte(int32_t value) { return HexText(std::string(1, static_cast<c
 // ---------------------------------------------------------------------------
 // Preference lists
 
-std::vector<std::string> Texts(const std::vector<colEnregistrement>& list) {
-  std::vector<std::string> out;
-  for (const auto& entry : list) out.push_back(entry.Texte);
-  return out;
-}
-
-struct PreferenceLists {
-  std::vector<std::string> modes, types, descriptions;
-};
-
-PreferenceLists ParseLists(const Bytes& block) {
-  ParsePreferenceBlock(std::string(block.begin(), block.end()), false);
-  return {Texts(ModeList), Texts(TypeList), Texts(DescList)};
+PreferenceListTexts ParseLists(const Bytes& block) {
+  return ParsePreferenceLists(std::string(block.begin(), block.end()));
 }
 
 // "a,b,c" into entries; "\," stands for a comma inside an entry and "\\"
@@ -172,7 +161,7 @@ void Show(Device& device, const std::string& image, std::ostream& out) {
   handheld::SimPlatform platform(device, handheld::RunRequest{});
   auto utility = platform.NewPlatformUtility();
   out << "Handheld image " << image << "\n";
-  for (const Database& db : device.databases) {
+  for (Database& db : device.databases) {
     out << "\nDatabase \"" << db.name << "\" (creator " << db.creator << ", type " << db.type
         << "), " << db.RecordCount() << " record" << (db.RecordCount() == 1 ? "" : "s") << "\n";
     out << "  Categories:\n";
@@ -214,7 +203,7 @@ void Show(Device& device, const std::string& image, std::ostream& out) {
     bool lists = pref.creator == kLedgerCreator && pref.number == 0;
     if (lists) {
       try {
-        PreferenceLists parsed = ParseLists(pref.data);
+        PreferenceListTexts parsed = ParseLists(pref.data);
         out << "  modes: " << JoinList(parsed.modes) << "\n";
         out << "  types: " << JoinList(parsed.types) << "\n";
         out << "  descriptions: " << JoinList(parsed.descriptions) << "\n";
@@ -360,7 +349,7 @@ void EditPreference(const PrefOptions& o) {
     block = ParseHexOption("--hex", *o.hex);
   } else if (listsGiven) {
     // Lists not given are kept from the block the handheld holds now.
-    PreferenceLists lists;
+    PreferenceListTexts lists;
     bool allGiven = o.modes && o.types && o.descs;
     if (pref != nullptr && !allGiven) {
       try {
@@ -570,12 +559,10 @@ void AddCategory(CLI::App* hh) {
   cmd->add_flag("--clean", o->clean, "Mark the slot clean")->excludes(dirty);
   cmd->callback([o] {
     Guard("category", [&] {
-      if (o->name && o->name->size() > handheld::kMaxCategoryName) {
-        throw CommandError("--name: \"" + *o->name + "\" is " + std::to_string(o->name->size()) +
-                           " characters long; a category name holds at most 15");
-      }
-      if (o->name && o->name->find('\0') != std::string::npos) {
-        throw CommandError("--name: a category name cannot hold the character 0");
+      if (o->name) {
+        if (const std::string why = handheld::CategoryNameProblem(*o->name); !why.empty()) {
+          throw CommandError("--name: \"" + *o->name + "\" " + why);
+        }
       }
       ImageLock lock(o->image, "syncbolvarin handheld category");
       Device device = LoadImage(o->image);

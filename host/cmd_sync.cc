@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "base/error.h"
+#include "base/sync_type.h"
 #include "conduit/conduit_info.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
@@ -36,11 +37,13 @@ struct SyncOptions {
 };
 
 int32_t ParseSyncType(const std::string& text) {
-  static const std::map<std::string, int32_t> kNames = {
-      {"fast", 0},    {"slow", 1},   {"hh2pc", 2},   {"pc2hh", 3},
-      {"install", 4}, {"backup", 5}, {"nothing", 6},
+  static const std::map<std::string, SyncType> kNames = {
+      {"fast", SyncType::kFast},          {"slow", SyncType::kSlow},
+      {"hh2pc", SyncType::kHandheldToPc}, {"pc2hh", SyncType::kPcToHandheld},
+      {"install", SyncType::kInstall},    {"backup", SyncType::kBackup},
+      {"nothing", SyncType::kDoNothing},
   };
-  if (auto it = kNames.find(text); it != kNames.end()) return it->second;
+  if (auto it = kNames.find(text); it != kNames.end()) return CodeOf(it->second);
   const std::optional<long long> value = WholeInteger(text);
   if (value && *value >= INT32_MIN && *value <= INT32_MAX) return static_cast<int32_t>(*value);
   throw CommandError("--type: \"" + text +

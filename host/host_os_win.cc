@@ -62,14 +62,14 @@ void RegisterServers(bool registering) {
       }
       continue;
     }
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (module == nullptr) {
+    const win::Library module(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module) {
       fail("cannot load " + path + ": " + win::ErrorMessage(GetLastError()));
       continue;
     }
     using EntryPoint = HRESULT(STDAPICALLTYPE*)();
     auto call =
-        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, entry)));
+        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module.get(), entry)));
     if (call == nullptr) {
       fail(path + " has no " + entry + ": it is not a COM server");
     } else if (const HRESULT hr = call(); FAILED(hr)) {
@@ -77,7 +77,6 @@ void RegisterServers(bool registering) {
     } else {
       std::cout << (registering ? "registered " : "unregistered ") << path << "\n";
     }
-    FreeLibrary(module);
   }
   if (!failures.empty()) throw CommandError(failures);
 }
@@ -109,11 +108,9 @@ std::string NativePath(const std::string& path) {
   static const ToDos toDos = reinterpret_cast<ToDos>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
   if (toDos == nullptr) return path;  // on Windows itself: a path on the current drive
-  WCHAR* dos = toDos(path.c_str());
-  if (dos == nullptr) return path;
-  std::string mapped = com::Narrow(dos, wcslen(dos));
-  HeapFree(GetProcessHeap(), 0, dos);
-  return mapped;
+  const win::ProcessHeapBlock<WCHAR> dos(toDos(path.c_str()));
+  if (!dos) return path;
+  return com::Narrow(dos.get(), wcslen(dos.get()));
 }
 
 std::string ProgramFolder() {

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "base/error.h"
+#include "conduit/conduit_info.h"
 #include "handheld/device.h"
 #include "host/commands.h"
 #include "host/host_os.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
       "text files, playing the sync manager on a simulated handheld.",
       "syncbolvarin"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "syncbolvarin " + bolvarin::VersionText(),
+                       "Print the conduit's version and exit");
   // "/home/me/ledger" is a path, never an option, on every system.
   app.allow_windows_style_options(false);
   app.failure_message([](const CLI::App*, const CLI::Error& e) {

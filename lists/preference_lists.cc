@@ -1,6 +1,7 @@
 #include "lists/preference_lists.h"
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "base/error.h"
@@ -62,11 +63,14 @@ std::vector<std::string> OtherSpellings(const std::string& folder, const Prefere
 
 }  // namespace
 
-void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry) {
-  ModeList.clear();
-  TypeList.clear();
-  DescList.clear();
-  std::vector<colEnregistrement>* lists[] = {&ModeList, &TypeList, &DescList};
+namespace {
+
+// Walks the three lists of a block in order, handing each entry to `add`
+// with its list (0 modes, 1 types, 2 descriptions). Raises an error for an
+// entry that has no ending 0.
+void WalkPreferenceBlock(std::string_view block, bool yieldPerEntry,
+                         const std::function<void(size_t, std::string_view)>& add) {
+  size_t counts[] = {0, 0, 0};
   size_t current = 0;  // 0 modes, 1 types, 2 descriptions, 3 past the end
 
   size_t pos = kPreferenceHeaderSize;
@@ -78,20 +82,40 @@ void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry) {
     } else {
       size_t end = block.find('\0', pos);
       if (end == std::string_view::npos) {
-        Raise(err::kBadRecord, "preference block: entry " +
-                                   std::to_string(lists[current]->size() + 1) + " of the " +
-                                   kListNames[current] + " list, at byte " + std::to_string(pos) +
-                                   ", has no ending 0 byte");
+        Raise(err::kBadRecord, "preference block: entry " + std::to_string(counts[current] + 1) +
+                                   " of the " + kListNames[current] + " list, at byte " +
+                                   std::to_string(pos) + ", has no ending 0 byte");
       }
-      colEnregistrement entry;
-      entry.Texte = std::string(block.substr(pos, end - pos));
-      lists[current]->push_back(std::move(entry));
+      add(current, block.substr(pos, end - pos));
+      ++counts[current];
       pos = end + 1;
       // A full type list carries no ending 0: the descriptions follow at once.
-      if (current == 1 && TypeList.size() == static_cast<size_t>(kMaxTypeEntries)) current = 2;
+      if (current == 1 && counts[1] == static_cast<size_t>(kMaxTypeEntries)) current = 2;
     }
     if (yieldPerEntry) ProcessPendingMessages();
   }
+}
+
+}  // namespace
+
+void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry) {
+  ModeList.clear();
+  TypeList.clear();
+  DescList.clear();
+  std::vector<colEnregistrement>* lists[] = {&ModeList, &TypeList, &DescList};
+  WalkPreferenceBlock(block, yieldPerEntry, [&](size_t list, std::string_view text) {
+    colEnregistrement entry;
+    entry.Texte = std::string(text);
+    lists[list]->push_back(std::move(entry));
+  });
+}
+
+PreferenceListTexts ParsePreferenceLists(std::string_view block) {
+  PreferenceListTexts texts;
+  std::vector<std::string>* lists[] = {&texts.modes, &texts.types, &texts.descriptions};
+  WalkPreferenceBlock(block, false,
+                      [&](size_t list, std::string_view text) { lists[list]->emplace_back(text); });
+  return texts;
 }
 
 std::string BuildPreferenceBlock(std::string_view header, const std::vector<std::string>& modes,

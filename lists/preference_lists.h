@@ -36,6 +36,15 @@ inline constexpr int kMaxTypeEntries = 63;
 // list end.
 void ParsePreferenceBlock(std::string_view block, bool yieldPerEntry);
 
+// The three lists of a block, as texts.
+struct PreferenceListTexts {
+  std::vector<std::string> modes, types, descriptions;
+};
+
+// The lists of a block, parsed as ParsePreferenceBlock parses them (and
+// refused for the same reasons), without touching the working lists.
+PreferenceListTexts ParsePreferenceLists(std::string_view block);
+
 // The header (its first 24 bytes, padded with 0 bytes when it is shorter,
 // since the lists are read from byte 24) followed by the three lists, each
 // entry and each list ended by a 0; a type list of 63 entries gets no ending

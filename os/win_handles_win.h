@@ -1,10 +1,13 @@
-// Small owners of Win32 handles and the text of a Win32 error, shared by the
-// Windows implementations in os/ and config/.
+// Small owners of Win32 handles, modules and heap blocks, and the text of a
+// Win32 error, shared by the Windows implementations in os/ and config/ and
+// by the Windows host.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace bolvarin::win {
 
@@ -50,6 +53,20 @@ class RegKey {
  private:
   HKEY key_ = nullptr;
 };
+
+// Owns a module that LoadLibrary or LoadLibraryEx loaded, and frees it once.
+struct FreeLibraryOnce {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeLibraryOnce>;
+
+// Owns a block of the process heap that the system handed over, to be freed
+// with HeapFree.
+struct HeapFreeOnce {
+  void operator()(void* block) const { HeapFree(GetProcessHeap(), 0, block); }
+};
+template <typename T>
+using ProcessHeapBlock = std::unique_ptr<T, HeapFreeOnce>;
 
 // The system's description of a Win32 error code, without its line end.
 inline std::string ErrorMessage(DWORD code) {

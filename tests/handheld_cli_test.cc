@@ -133,7 +133,8 @@ class SyncCli : public ::testing::Test {
 };
 
 // 0: the log holds no error line; 2: the run finished but logged one; 1: the
-// host itself failed, a command-line mistake included. --help is no mistake.
+// host itself failed, a command-line mistake included. --help and --version
+// are no mistakes.
 TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
   std::filesystem::create_directories(desktop_);
   ASSERT_EQ(RunHost({"handheld", "create", "--image", image_}, env_).status, 0);
@@ -142,7 +143,8 @@ TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
            {{"sync", "--desktop", desktop_, "--handheld", image_, "--bogus"}, 1},
            {{"sync", "--desktop", desktop_}, 1},
            {{"no-such-command"}, 1},
-           {{"sync", "--help"}, 0}}) {
+           {{"sync", "--help"}, 0},
+           {{"--version"}, 0}}) {
     HostResult r = RunHost(args, env_);
     EXPECT_EQ(r.status, status) << args.back() << ": " << r.out << r.err;
   }

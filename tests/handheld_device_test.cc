@@ -57,7 +57,7 @@ TEST(HandheldImage, RoundTripKeepsEveryField) {
   std::string json = SampleDevice().ToJson();
   Device back = Device::FromJson(json, "mem");
   EXPECT_EQ(back.ToJson(), json);
-  const Database& db = back.databases[0];
+  Database& db = back.databases[0];
   const Category& slot = db.categories[3];
   const Record& r = db.Records()[0];
   const Preference& p = back.preferences[0];
@@ -292,7 +292,7 @@ TEST(HandheldDatabase, RemovalsKeepOrderAndIdentifiersAreNeverHandedOutTwice) {
 // The bundled sample is a valid image whose ledger records all convert.
 TEST(HandheldImage, BundledSampleLoadsAndEveryRecordDecodes) {
   Device device = Device::Load(std::string(BOLVARIN_SOURCE_DIR) + "/samples/sample-handheld.json");
-  const Database* db = device.FindDatabase("MaBolvarin Data");
+  Database* db = device.FindDatabase("MaBolvarin Data");
   ASSERT_NE(db, nullptr);
   SimPlatform platform(device, RunRequest{});
   auto utility = platform.NewPlatformUtility();

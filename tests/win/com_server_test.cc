@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "conduit/conduit_info.h"
 #include "tests/win/dialog_driver.h"
 #include "tests/win/win_test_support.h"
 #include "windows/com/com_glue.h"
@@ -99,9 +101,15 @@ TEST(ComRegistration, VersionResourceNamesTheModuleAndItsVersion) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000002u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
+  // 1.3.2 is file version 1.3.0.2, "1.03.0002" in text.
+  using bolvarin::kVersionMajor, bolvarin::kVersionMinor, bolvarin::kVersionRevision;
+  const DWORD majorMinor = DWORD{kVersionMajor} << 16 | DWORD{kVersionMinor};
+  EXPECT_EQ(fixed->dwFileVersionMS, majorMinor);
+  EXPECT_EQ(fixed->dwFileVersionLS, DWORD{kVersionRevision});
+  EXPECT_EQ(fixed->dwProductVersionMS, majorMinor);
+  char version[32];
+  std::snprintf(version, sizeof version, "%d.%02d.%04d", kVersionMajor, kVersionMinor,
+                kVersionRevision);
   auto text = [&](const std::string& name) {
     char* value = nullptr;
     UINT n = 0;
@@ -110,8 +118,8 @@ TEST(ComRegistration, VersionResourceNamesTheModuleAndItsVersion) {
       return std::string("<missing>");
     return std::string(value);
   };
-  EXPECT_EQ(text("FileVersion"), "1.03.0002");
-  EXPECT_EQ(text("ProductVersion"), "1.03.0002");
+  EXPECT_EQ(text("FileVersion"), version);
+  EXPECT_EQ(text("ProductVersion"), version);
   EXPECT_EQ(text("Comments"), "Version ");
   EXPECT_EQ(text("InternalName"), "SyncBolvarin");
 }
