@@ -193,25 +193,6 @@ TEST(Texts, TableHoldsBothLanguagesAndTellsAMissingId) {
   EXPECT_EQ(rc.find("Fran"), std::string::npos);
 }
 
-// Windows-1252 from UTF-8: a character the code page lacks is one "?", and
-// each byte of a malformed sequence is one "?".
-TEST(Texts, Utf8ToAnsiDecodesWholeCharactersAndMarksEveryBadByte) {
-  for (const auto& [utf8, ansi] : std::vector<std::pair<std::string, std::string>>{
-           {"A", "A"},                    // 1 byte
-           {"\xC3\xA9", "\xE9"},          // 2 bytes: e acute
-           {"\xE2\x82\xAC", "\x80"},      // 3 bytes: euro sign
-           {"\xF0\x9F\x98\x80z", "?z"},   // 4 bytes, not in the code page
-           {"\xC0\x80", "??"},            // overlong 0
-           {"\xE0\x80\xAF", "???"},       // overlong "/"
-           {"\xE2\x82", "??"},            // cut short at the end
-           {"\xE2\x82z", "??z"},          // cut short by the next character
-           {"\xED\xA0\x80", "???"},       // a surrogate
-           {"\xF4\x90\x80\x80", "????"},  // past U+10FFFF
-           {"\xF5\x80", "??"}}) {         // no such lead byte
-    EXPECT_EQ(Utf8ToAnsi(utf8), ansi) << ::testing::PrintToString(utf8);
-  }
-}
-
 // The stored offset selects its language when the table has it; one that
 // matches none keeps the current language and selects no entry.
 TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
