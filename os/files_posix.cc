@@ -26,6 +26,7 @@
 #include "base/error.h"
 #include "base/hex.h"
 #include "base/text.h"
+#include "os/fd_posix.h"
 #include "os/files.h"
 #include "os/home_posix.h"
 #include "os/replace_steps.h"
@@ -38,26 +39,6 @@ namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 std::string Reason(int error) { return std::strerror(error); }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports the result of close(), for callers that must know
-  // whether buffered data reached the disk.
-  int Close() {
-    int rc = 0;
-    if (fd_ >= 0) rc = close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
-};
 
 int OpenRetry(const char* path, int flags, mode_t mode = 0) {
   int fd;
