@@ -451,14 +451,10 @@ void RemoveFile(const std::string& filePath, bool permanent) {
   // Only regular files are removed; a folder, a device or a missing name is
   // left alone. A symbolic link to a regular file removes the link itself.
   if (!IsRegularFile(filePath)) return;
-  try {
-    if (permanent) {
-      unlink(filePath.c_str());
-    } else {
-      PutInTrash(filePath, TrashMode::kMove);  // on failure the file stays
-    }
-  } catch (const std::exception&) {
-    // Removal never fails outward; the file simply stays where it was.
+  if (permanent) {
+    unlink(filePath.c_str());
+  } else {
+    PutInTrash(filePath, TrashMode::kMove);  // on failure the file stays
   }
 }
 
