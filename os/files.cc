@@ -2,7 +2,9 @@
 // os/file_steps.h.
 #include "os/files.h"
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/error.h"
@@ -10,6 +12,11 @@
 #include "os/file_steps.h"
 
 namespace bolvarin {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return a == b || std::filesystem::equivalent(a, b, error);
+}
 
 std::string FindFileNoCase(const std::string& folder, const std::string& name) {
   if (name.empty() || !file_steps::IsBareName(name)) return {};
