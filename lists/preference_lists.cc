@@ -38,11 +38,6 @@ void AppendList(std::string& block, const char* listName, const std::vector<std:
   if (endMark) block += '\0';
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
-}
-
 // The regular files of `folder` whose names match the list file's without
 // regard to case but are not spelt `file.createName`. On a folder that does
 // not tell case apart, the file itself is not among them.

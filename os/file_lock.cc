@@ -1,18 +1,24 @@
 // The parts of FileLock that every platform shares: the wait, and the text
-// a holder leaves in its lock file and a waiting program reads back.
+// a holder leaves in its lock file and a waiting program reads back. Each
+// attempt at the lock is the platform's (os/file_lock_steps.h).
 #include "os/file_lock.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
+#include <thread>
 
-#include "os/file_lock_text.h"
+#include "base/error.h"
+#include "base/host_events.h"
+#include "os/file_lock_steps.h"
 
 namespace bolvarin {
 
 namespace {
 
 constexpr std::chrono::milliseconds kDefaultWait{5000};
+constexpr std::chrono::milliseconds kRetryInterval{50};
 constexpr long long kMaxWaitMs = 600 * 1000;
 long long g_waitOverrideMs = -1;  // SetLockWaitForTesting
 
@@ -76,36 +82,9 @@ std::string Seconds(std::chrono::milliseconds wait) {
   return text + " s";
 }
 
-}  // namespace
-
-FileLock::FileLock(const std::string& lockPath, const std::string& command)
-    : FileLock(lockPath, command, LockWait()) {}
-
-std::string LockFileOf(const std::string& file) { return file + ".lock"; }
-
-std::chrono::milliseconds LockWait() {
-  if (g_waitOverrideMs >= 0) return std::chrono::milliseconds(g_waitOverrideMs);
-  if (const char* text = std::getenv("SYNCBOLVARIN_LOCK_WAIT")) {
-    const long long ms = ParseSeconds(text);
-    if (ms >= 0) return std::chrono::milliseconds(ms);
-  }
-  return kDefaultWait;
-}
-
-void SetLockWaitForTesting(std::chrono::milliseconds wait) {
-  g_waitOverrideMs = wait.count() < 0 ? -1 : static_cast<long long>(wait.count());
-}
-
-std::string LockHolderRecord(long long pid, const std::string& command, const std::string& host) {
-  std::time_t now = std::time(nullptr);
-  char since[40] = "";
-  if (const std::tm* utc = std::gmtime(&now)) {
-    std::strftime(since, sizeof since, "%Y-%m-%d %H:%M:%S UTC", utc);
-  }
-  return "pid=" + std::to_string(pid) + "\ncommand=" + Printable(command) +
-         "\nhost=" + Printable(host) + "\nsince=" + since + "\n";
-}
-
+// The description of the error raised when the lock stayed taken: the lock
+// file, its holder as `holderRecord` tells it (or that it does not say), and
+// how long was waited.
 std::string LockBusyDescription(const std::string& lockPath, std::string_view holderRecord,
                                 std::chrono::milliseconds waited) {
   const std::string pid = Field(holderRecord, "pid");
@@ -123,6 +102,57 @@ std::string LockBusyDescription(const std::string& lockPath, std::string_view ho
   }
   return "The lock file \"" + lockPath + "\" is held by " + holder + "; gave up after waiting " +
          Seconds(waited) + ". Try again when it has finished";
+}
+
+}  // namespace
+
+FileLock::FileLock(const std::string& lockPath, const std::string& command,
+                   std::chrono::milliseconds wait)
+    : path_(lockPath) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    std::string holder;
+    held_ = lock_steps::TryLock(path_, command, holder);
+    if (held_) return;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Raise(err::kPathAccess, LockBusyDescription(path_, holder, wait));
+    }
+    // The host stays responsive while the lock is waited for.
+    ProcessPendingMessages();
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        kRetryInterval, deadline - std::chrono::steady_clock::now()));
+  }
+}
+
+FileLock::FileLock(const std::string& lockPath, const std::string& command)
+    : FileLock(lockPath, command, LockWait()) {}
+
+FileLock::~FileLock() = default;
+
+std::string LockFileOf(const std::string& file) { return file + ".lock"; }
+
+std::chrono::milliseconds LockWait() {
+  if (g_waitOverrideMs >= 0) return std::chrono::milliseconds(g_waitOverrideMs);
+  if (const char* text = std::getenv("SYNCBOLVARIN_LOCK_WAIT")) {
+    const long long ms = ParseSeconds(text);
+    if (ms >= 0) return std::chrono::milliseconds(ms);
+  }
+  return kDefaultWait;
+}
+
+void SetLockWaitForTesting(std::chrono::milliseconds wait) {
+  g_waitOverrideMs = wait.count() < 0 ? -1 : static_cast<long long>(wait.count());
+}
+
+std::string lock_steps::LockHolderRecord(long long pid, const std::string& command,
+                                         const std::string& host) {
+  std::time_t now = std::time(nullptr);
+  char since[40] = "";
+  if (const std::tm* utc = std::gmtime(&now)) {
+    std::strftime(since, sizeof since, "%Y-%m-%d %H:%M:%S UTC", utc);
+  }
+  return "pid=" + std::to_string(pid) + "\ncommand=" + Printable(command) +
+         "\nhost=" + Printable(host) + "\nsince=" + since + "\n";
 }
 
 }  // namespace bolvarin

@@ -22,6 +22,10 @@
 
 namespace bolvarin {
 
+namespace lock_steps {
+class HeldLock;
+}  // namespace lock_steps
+
 class FileLock {
  public:
   // Takes the lock on `lockPath`. `command` says what takes it ("syncbolvarin
@@ -41,9 +45,8 @@ class FileLock {
   const std::string& path() const { return path_; }
 
  private:
-  struct Handle;  // the open lock file, per platform
   std::string path_;
-  std::unique_ptr<Handle> handle_;
+  std::unique_ptr<lock_steps::HeldLock> held_;  // the open lock file, per platform
 };
 
 // The lock file of `file`: its full name followed by ".lock".

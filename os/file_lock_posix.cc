@@ -11,25 +11,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
+#include <utility>
 
 #include "base/error.h"
-#include "base/host_events.h"
-#include "os/file_lock.h"
-#include "os/file_lock_text.h"
+#include "os/fd_posix.h"
+#include "os/file_lock_steps.h"
 
 namespace bolvarin {
 
-struct FileLock::Handle {
-  int fd = -1;
-};
-
 namespace {
-
-constexpr std::chrono::milliseconds kRetryInterval{50};
 
 [[noreturn]] void RaiseUnusable(const std::string& path, const std::string& reason) {
   Raise(err::kPathAccess, "Cannot use the lock file \"" + path + "\": " + reason);
@@ -47,7 +39,7 @@ const char* KindOf(mode_t mode) {
 // Opens the lock file, creating it when missing. Anything but a regular file
 // is refused before it is opened, and again after (in case it was swapped).
 // Non-blocking, so that a FIFO put there in between cannot hang the open.
-int OpenLockFile(const std::string& path) {
+Fd OpenLockFile(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     RaiseUnusable(path, std::string("it is ") + KindOf(st.st_mode) + ", not a regular file");
@@ -68,16 +60,12 @@ int OpenLockFile(const std::string& path) {
     if (errno == ELOOP) RaiseUnusable(path, "it is a symbolic link, not a regular file");
     RaiseUnusable(path, std::strerror(errno));
   }
-  if (fstat(fd, &st) != 0) {
-    const int error = errno;
-    close(fd);
-    RaiseUnusable(path, std::strerror(error));
-  }
+  Fd owner(fd);
+  if (fstat(fd, &st) != 0) RaiseUnusable(path, std::strerror(errno));
   if (!S_ISREG(st.st_mode)) {
-    close(fd);
     RaiseUnusable(path, std::string("it is ") + KindOf(st.st_mode) + ", not a regular file");
   }
-  return fd;
+  return owner;
 }
 
 // True when `path` still names the file open as `fd`.
@@ -101,7 +89,8 @@ std::string ReadHolder(int fd) {
 void WriteHolder(int fd, const std::string& command) {
   char host[256] = "";
   if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
-  const std::string record = LockHolderRecord(static_cast<long long>(getpid()), command, host);
+  const std::string record =
+      lock_steps::LockHolderRecord(static_cast<long long>(getpid()), command, host);
   if (ftruncate(fd, 0) != 0) return;
   size_t done = 0;
   while (done < record.size()) {
@@ -114,56 +103,58 @@ void WriteHolder(int fd, const std::string& command) {
 
 }  // namespace
 
-FileLock::FileLock(const std::string& lockPath, const std::string& command,
-                   std::chrono::milliseconds wait)
-    : path_(lockPath), handle_(std::make_unique<Handle>()) {
-  const auto deadline = std::chrono::steady_clock::now() + wait;
+namespace lock_steps {
+
+namespace {
+
+class PosixLock : public HeldLock {
+ public:
+  PosixLock(std::string path, Fd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+  ~PosixLock() override {
+    // Removed while still locked, so that no one takes a lock on a file that
+    // is about to lose its name; a waiting program that opened it already
+    // sees that and starts again.
+    if (StillNamed(fd_.get(), path_)) unlink(path_.c_str());
+  }
+
+ private:
+  std::string path_;
+  Fd fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldLock> TryLock(const std::string& lockPath, const std::string& command,
+                                  std::string& holder) {
   for (;;) {
-    const int fd = OpenLockFile(path_);
+    Fd fd = OpenLockFile(lockPath);
     int rc;
     do {
-      rc = flock(fd, LOCK_EX | LOCK_NB);
+      rc = flock(fd.get(), LOCK_EX | LOCK_NB);
     } while (rc < 0 && errno == EINTR);
     if (rc == 0) {
-      if (StillNamed(fd, path_)) {
+      if (StillNamed(fd.get(), lockPath)) {
         // A file we could only open for reading would keep naming its last
         // holder: put a file of our own in its place when we can.
-        if ((fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY && unlink(path_.c_str()) == 0) {
-          close(fd);
+        if ((fcntl(fd.get(), F_GETFL) & O_ACCMODE) == O_RDONLY && unlink(lockPath.c_str()) == 0) {
           continue;
         }
-        WriteHolder(fd, command);
-        handle_->fd = fd;
-        return;
+        WriteHolder(fd.get(), command);
+        return std::make_unique<PosixLock>(lockPath, std::move(fd));
       }
       // Its holder removed it between our open and our lock: lock the file
       // that has the name now.
-      close(fd);
       continue;
     }
     const int error = errno;
     if (error != EWOULDBLOCK && error != EAGAIN) {
-      close(fd);
-      RaiseUnusable(path_, std::string("it cannot be locked: ") + std::strerror(error));
+      RaiseUnusable(lockPath, std::string("it cannot be locked: ") + std::strerror(error));
     }
-    const std::string holder = ReadHolder(fd);
-    close(fd);
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) Raise(err::kPathAccess, LockBusyDescription(path_, holder, wait));
-    // The host stays responsive while the lock is waited for.
-    ProcessPendingMessages();
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        kRetryInterval, deadline - std::chrono::steady_clock::now()));
+    holder = ReadHolder(fd.get());
+    return nullptr;
   }
 }
 
-FileLock::~FileLock() {
-  if (!handle_ || handle_->fd < 0) return;
-  // Removed while still locked, so that no one takes a lock on a file that
-  // is about to lose its name; a waiting program that opened it already
-  // sees that and starts again.
-  if (StillNamed(handle_->fd, path_)) unlink(path_.c_str());
-  close(handle_->fd);
-}
+}  // namespace lock_steps
 
 }  // namespace bolvarin

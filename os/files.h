@@ -16,6 +16,11 @@ bool IsRegularFile(const std::string& path);
 // blocks, so a FIFO cannot hang the caller.
 bool ReadWholeFile(const std::string& path, std::string& contents);
 
+// True when `a` and `b` name the same file: the same text, or another
+// spelling of an existing file (through a link, or on Windows with "/" or
+// "\\" between the folders or in another case).
+bool SameFile(const std::string& a, const std::string& b);
+
 // Looks up `name` in `folder` without regard to case and returns the full
 // path of the first regular file that matches, or the empty text.
 std::string FindFileNoCase(const std::string& folder, const std::string& name);

@@ -26,6 +26,8 @@
 #include "base/error.h"
 #include "base/hex.h"
 #include "base/text.h"
+#include "os/fd_posix.h"
+#include "os/file_steps.h"
 #include "os/files.h"
 #include "os/home_posix.h"
 #include "os/replace_steps.h"
@@ -38,26 +40,6 @@ namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 std::string Reason(int error) { return std::strerror(error); }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports the result of close(), for callers that must know
-  // whether buffered data reached the disk.
-  int Close() {
-    int rc = 0;
-    if (fd_ >= 0) rc = close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
-};
 
 int OpenRetry(const char* path, int flags, mode_t mode = 0) {
   int fd;
@@ -464,42 +446,15 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
-std::string FindFileNoCase(const std::string& folder, const std::string& name) {
-  if (name.empty() || name.find('/') != std::string::npos) return {};
-  const std::string exact = folder.empty() ? name : JoinDesktopPath(folder, name);
-  if (IsRegularFile(exact)) return exact;
-
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return {};
-  const std::string wanted = UpperAscii(name);
-  // Of several names that differ only in case, take the lowest in byte
-  // order, so that the answer does not depend on the order of the folder.
-  std::string best;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string candidate = entry->d_name;
-    if (UpperAscii(candidate) != wanted) continue;
-    const std::string full = folder.empty() ? candidate : JoinDesktopPath(folder, candidate);
-    if (!IsRegularFile(full)) continue;
-    if (best.empty() || candidate < best) best = candidate;
-  }
-  closedir(dir);
-  if (best.empty()) return {};
-  return folder.empty() ? best : JoinDesktopPath(folder, best);
-}
-
 void RemoveFile(const std::string& filePath, bool permanent) {
   if (TrimBlanks(filePath).empty()) return;
   // Only regular files are removed; a folder, a device or a missing name is
   // left alone. A symbolic link to a regular file removes the link itself.
   if (!IsRegularFile(filePath)) return;
-  try {
-    if (permanent) {
-      unlink(filePath.c_str());
-    } else {
-      PutInTrash(filePath, TrashMode::kMove);  // on failure the file stays
-    }
-  } catch (const std::exception&) {
-    // Removal never fails outward; the file simply stays where it was.
+  if (permanent) {
+    unlink(filePath.c_str());
+  } else {
+    PutInTrash(filePath, TrashMode::kMove);  // on failure the file stays
   }
 }
 
@@ -631,8 +586,24 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
   return {};
 }
 
-std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) {
-  const std::string name = NameOf(path) + ".unsaved-" + LocalTimestamp("%Y%m%d-%H%M%S");
+namespace file_steps {
+
+bool IsBareName(const std::string& name) { return name.find('/') == std::string::npos; }
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+  closedir(dir);
+  return names;
+}
+
+std::string UnsavedCopyName(const std::string& path) {
+  return NameOf(path) + ".unsaved-" + LocalTimestamp("%Y%m%d-%H%M%S");
+}
+
+std::vector<std::string> UnsavedCopyFolders(const std::string& path) {
   std::vector<std::string> folders = {FolderOf(path)};
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome != nullptr && dataHome[0] == '/') {
@@ -642,39 +613,37 @@ std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) 
   }
   const char* tmp = std::getenv("TMPDIR");
   folders.push_back(tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp");
-
-  std::string reasons;
-  for (const std::string& folder : folders) {
-    int error = 0;
-    errno = 0;
-    // The data file's own folder is never made: it is missing when that is
-    // what failed.
-    if (folder != folders.front() && !MakeFolders(folder)) error = errno != 0 ? errno : EIO;
-    for (int attempt = 1; error == 0 && attempt <= 100; ++attempt) {
-      const std::string copy =
-          folder + "/" + (attempt == 1 ? name : name + "-" + std::to_string(attempt));
-      Fd fd(OpenRetry(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-      if (fd.get() < 0) {
-        if (errno == EEXIST) continue;
-        error = errno;
-        break;
-      }
-      if (!WriteAll(fd.get(), contents.data(), contents.size()) || !FsyncRetry(fd.get())) {
-        error = errno;
-      }
-      if (fd.Close() != 0 && error == 0) error = errno;
-      if (error != 0) {
-        unlink(copy.c_str());
-        break;
-      }
-      SyncFolder(folder);
-      return copy;
-    }
-    if (error == 0) error = EEXIST;
-    reasons += (reasons.empty() ? "" : "; ") + Quoted(folder) + ": " + Reason(error);
-  }
-  Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
-                          " could be kept anywhere (" + reasons + ")");
+  return folders;
 }
+
+std::string UnsavedCopyPath(const std::string& folder, const std::string& name) {
+  return folder + "/" + name;
+}
+
+std::string MakeUnsavedFolder(const std::string& folder) {
+  errno = 0;
+  if (!MakeFolders(folder)) return Reason(errno != 0 ? errno : EIO);
+  return {};
+}
+
+std::string WriteUnsavedCopy(const std::string& path, std::string_view contents, bool& taken) {
+  taken = false;
+  Fd fd(OpenRetry(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+  if (fd.get() < 0) {
+    taken = errno == EEXIST;
+    return Reason(errno);
+  }
+  int error = 0;
+  if (!WriteAll(fd.get(), contents.data(), contents.size()) || !FsyncRetry(fd.get())) error = errno;
+  if (fd.Close() != 0 && error == 0) error = errno;
+  if (error != 0) {
+    unlink(path.c_str());
+    return Reason(error);
+  }
+  SyncFolder(FolderOf(path));
+  return {};
+}
+
+}  // namespace file_steps
 
 }  // namespace bolvarin

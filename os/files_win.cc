@@ -18,6 +18,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "os/file_steps.h"
 #include "os/files.h"
 #include "os/replace_steps.h"
 #include "os/temp_names.h"
@@ -168,30 +169,6 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   }
   contents = std::move(data);
   return true;
-}
-
-std::string FindFileNoCase(const std::string& folder, const std::string& name) {
-  if (name.empty() || name.find_first_of("\\/*?") != std::string::npos) return {};
-  const std::string exact = folder.empty() ? name : JoinDesktopPath(folder, name);
-  if (IsRegularFile(exact)) return exact;
-
-  // File systems are usually case-blind on Windows already; a folder that is
-  // not is searched entry by entry.
-  const std::string pattern = folder.empty() ? "*" : JoinDesktopPath(folder, "*");
-  WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  const std::string wanted = UpperAscii(name);
-  std::string best;
-  do {
-    const std::string candidate = entry.cFileName;
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-    if (UpperAscii(candidate) != wanted) continue;
-    if (best.empty() || candidate < best) best = candidate;
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
-  if (best.empty()) return {};
-  return folder.empty() ? best : JoinDesktopPath(folder, best);
 }
 
 void RemoveFile(const std::string& filePath, bool permanent) {
@@ -351,13 +328,35 @@ std::string WhyCannotReplace(const std::string& path, bool permanent) {
   return {};
 }
 
-std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) {
+namespace file_steps {
+
+bool IsBareName(const std::string& name) {
+  return name.find_first_of("\\/*?") == std::string::npos;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  const std::string pattern = folder.empty() ? "*" : JoinDesktopPath(folder, "*");
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.emplace_back(entry.cFileName);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return names;
+}
+
+std::string UnsavedCopyName(const std::string& path) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   char stamp[32];
   wsprintfA(stamp, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
             now.wMinute, now.wSecond);
-  const std::string name = NameOf(path) + ".unsaved-" + stamp;
+  return NameOf(path) + ".unsaved-" + stamp;
+}
+
+std::vector<std::string> UnsavedCopyFolders(const std::string& path) {
   std::vector<std::string> folders = {FolderOf(path)};
   if (const char* appData = std::getenv("LOCALAPPDATA"); appData != nullptr && appData[0] != 0) {
     folders.push_back(std::string(appData) + "\\syncbolvarin\\unsaved\\");
@@ -366,35 +365,31 @@ std::string KeepUnsavedCopy(const std::string& path, std::string_view contents) 
   if (const DWORD n = GetTempPathA(sizeof temp, temp); n > 0 && n < sizeof temp) {
     folders.push_back(temp);
   }
-
-  std::string reasons;
-  for (const std::string& folder : folders) {
-    DWORD error = 0;
-    // The data file's own folder is never made: it is missing when that is
-    // what failed.
-    if (folder != folders.front() && !IsFolder(folder)) {
-      // Makes the folder and its missing parents.
-      for (size_t at = folder.find_first_of("\\/", 3); at != std::string::npos;
-           at = folder.find_first_of("\\/", at + 1)) {
-        CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
-      }
-      if (!IsFolder(folder)) error = GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND;
-    }
-    for (int attempt = 1; error == 0 && attempt <= 100; ++attempt) {
-      const std::string copy =
-          folder + (attempt == 1 ? name : name + "-" + std::to_string(attempt));
-      error = WriteNewFile(copy, contents);
-      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-        error = 0;
-        continue;
-      }
-      if (error == 0) return copy;
-    }
-    if (error == 0) error = ERROR_FILE_EXISTS;
-    reasons += (reasons.empty() ? "" : "; ") + Quoted(folder) + ": " + win::ErrorMessage(error);
-  }
-  Raise(err::kFileIo, "No copy of what was meant for " + Quoted(path) +
-                          " could be kept anywhere (" + reasons + ")");
+  return folders;
 }
+
+// The folders end with their separator, or are empty for the current folder.
+std::string UnsavedCopyPath(const std::string& folder, const std::string& name) {
+  return folder + name;
+}
+
+std::string MakeUnsavedFolder(const std::string& folder) {
+  if (IsFolder(folder)) return {};
+  for (size_t at = folder.find_first_of("\\/", 3); at != std::string::npos;
+       at = folder.find_first_of("\\/", at + 1)) {
+    CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+  }
+  if (IsFolder(folder)) return {};
+  return win::ErrorMessage(GetLastError() != 0 ? GetLastError() : ERROR_PATH_NOT_FOUND);
+}
+
+std::string WriteUnsavedCopy(const std::string& path, std::string_view contents, bool& taken) {
+  const DWORD error = WriteNewFile(path, contents);
+  taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+  if (taken) return win::ErrorMessage(ERROR_FILE_EXISTS);
+  return error != 0 ? win::ErrorMessage(error) : std::string();
+}
+
+}  // namespace file_steps
 
 }  // namespace bolvarin

@@ -13,6 +13,7 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "os/command_line_posix.h"
+#include "os/fd_posix.h"
 #include "os/run_and_wait.h"
 
 extern char** environ;
@@ -36,19 +37,6 @@ int OpenProcessFd(pid_t pid) {
   return -1;
 #endif
 }
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() {
-    if (fd_ >= 0) close(fd_);
-  }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 // True once the child has ended (and has been reaped). Whatever way it ended,
 // by any exit status or a signal, counts: the wait is for the end only.
@@ -128,11 +116,10 @@ bool RunAndWait(const std::string& command, const std::string& fileArgument) {
   pid_t pid = 0;
   if (!Spawn(words, pid)) return false;
 
-  const int pidfd = OpenProcessFd(pid);
-  FdCloser closer(pidfd);
+  const Fd pidfd(OpenProcessFd(pid));
   ProcessPendingMessages();
   while (!Ended(pid)) {
-    WaitBriefly(pidfd);
+    WaitBriefly(pidfd.get());
     if (Ended(pid)) break;
     ProcessPendingMessages();
   }

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -22,13 +21,6 @@
 namespace bolvarin {
 
 namespace {
-
-// Whether two paths name the same file: the same text, or another spelling
-// of it (on Windows "/" or "\\" between the folders, or another case).
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return a == b || std::filesystem::equivalent(a, b, ec);
-}
 
 // The text of field `index` of a line split at every ";", or nothing when
 // the line has fewer fields.

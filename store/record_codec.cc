@@ -209,17 +209,9 @@ uint8_t ReadLink(size_t field, std::string_view raw) {
   if (text.empty()) BadField(field, raw, "is not a hexadecimal number");
   unsigned value = 0;
   for (char c : text) {
-    unsigned digit;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<unsigned>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    } else if (c >= 'a' && c <= 'f') {
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    } else {
-      BadField(field, raw, "is not a hexadecimal number");
-    }
-    value = value * 16 + digit;
+    const int digit = HexValue(c);
+    if (digit < 0) BadField(field, raw, "is not a hexadecimal number");
+    value = value * 16 + static_cast<unsigned>(digit);
     if (value > 0xFF) BadField(field, raw, "is above FF, the largest link value");
   }
   return static_cast<uint8_t>(value);
