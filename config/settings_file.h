@@ -26,8 +26,4 @@ class FileSettings : public SettingsBackend {
   std::string path_;
 };
 
-// POSIX builds: the default settings file, $SYNCBOLVARIN_SETTINGS when set, else
-// $XDG_CONFIG_HOME/syncbolvarin/settings (or ~/.config/... when unset).
-std::string DefaultSettingsPath();
-
 }  // namespace bolvarin

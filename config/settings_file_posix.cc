@@ -1,5 +1,7 @@
 // The settings file of POSIX builds: where it lives, and the store that the
 // conduit uses when the host installed no other.
+#include "config/settings_file_posix.h"
+
 #include <cstdlib>
 #include <string>
 

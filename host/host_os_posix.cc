@@ -5,6 +5,7 @@
 
 #include "config/settings.h"
 #include "config/settings_file.h"
+#include "config/settings_file_posix.h"
 #include "host/host_os.h"
 
 namespace bolvarin::host {

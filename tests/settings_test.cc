@@ -14,6 +14,9 @@
 #include <string>
 
 #include "config/settings_file.h"
+#ifndef _WIN32
+#include "config/settings_file_posix.h"
+#endif
 #include "os/files.h"
 #include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
