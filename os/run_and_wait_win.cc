@@ -15,6 +15,7 @@
 
 #include "base/host_events.h"
 #include "base/text.h"
+#include "os/command_line_win.h"
 #include "os/run_and_wait.h"
 #include "os/win_handles_win.h"
 
@@ -29,27 +30,6 @@ static_assert(kCreationFlags == 0x820);
 
 // How long the wait sleeps at most before yielding to the host again.
 constexpr DWORD kYieldIntervalMs = 100;
-
-// `argument` as one word of a Windows command line: in double quotes, with
-// the backslashes before a quote (and before the closing quote) doubled, so
-// that the program's argument parser gives back exactly `argument`.
-std::string QuoteArgument(const std::string& argument) {
-  std::string out = "\"";
-  size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') backslashes = backslashes * 2 + 1;
-    out.append(backslashes, '\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, '\\');
-  out += '"';
-  return out;
-}
 
 }  // namespace
 

@@ -14,16 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "os/wide_text_win.h"
+
 namespace bolvarin::testing {
 
 // A window's text as UTF-8.
-inline std::string Utf8(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
+inline std::string Utf8(const wchar_t* text) { return win::FromWide(text, CP_UTF8); }
 inline std::string TextOf(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, static_cast<int>(std::size(text)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "os/command_line_win.h"
 #include "os/win_handles_win.h"
 #include "tests/test_util.h"
 #include "tests/win/win_test_support.h"
@@ -16,24 +17,6 @@
 namespace bolvarin::testing {
 
 namespace {
-
-// One argument as the C runtime's command-line parser reads it back.
-std::string Quoted(const std::string& arg) {
-  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-  std::string out = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, '\\');
-  return out + "\"";
-}
 
 // A new file for one of the child's standard streams, inherited by it.
 HANDLE StreamFile(const std::string& path, bool forReading) {
@@ -49,8 +32,8 @@ HostResult Run(const std::vector<std::string>& args,
   WriteFile(streams.File("in"), "");
   win::Handle in(StreamFile(streams.File("in"), true)), out(StreamFile(streams.File("out"), false)),
       err(StreamFile(streams.File("err"), false));
-  std::string line = Quoted(WinPath(BOLVARIN_HOST_BINARY));
-  for (const std::string& arg : args) line += " " + Quoted(arg);
+  std::string line = QuoteArgument(WinPath(BOLVARIN_HOST_BINARY));
+  for (const std::string& arg : args) line += " " + QuoteArgument(arg);
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
