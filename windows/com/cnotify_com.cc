@@ -243,10 +243,9 @@ class NotifyObject : public ComObject<IHXClientNotify, ISupportErrorInfo> {
 }  // namespace
 
 HRESULT CreateNotifyObject(REFIID iid, void** out) {
-  ComPtr<NotifyObject> object = ComPtr<NotifyObject>::Adopt(new (std::nothrow) NotifyObject());
-  if (!object) return E_OUTOFMEMORY;
-  const HRESULT hr = object->Init();
-  return FAILED(hr) ? hr : object->QueryInterface(iid, out);
+  ComPtr<NotifyObject> object = MakeObject<NotifyObject>();
+  const HRESULT hr = object ? object->Init() : S_OK;  // HandOut reports the missing object
+  return FAILED(hr) ? hr : HandOut(object, iid, out);
 }
 
 }  // namespace bolvarin::com

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace bolvarin::com {
@@ -32,6 +34,10 @@ class ComPtr {
     if (p_ != nullptr) p_->AddRef();
   }
   ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  // An owner of a derived class's object becomes an owner of its interface.
+  template <class U>
+  requires std::is_convertible_v<U*, T*> ComPtr(ComPtr<U>&& o)
+  noexcept : p_(o.Detach()) {}
   ComPtr& operator=(ComPtr o) noexcept {
     std::swap(p_, o.p_);
     return *this;
@@ -53,6 +59,23 @@ class ComPtr {
  private:
   T* p_ = nullptr;
 };
+
+// A new COM object, which starts with one reference, in its owner; empty when
+// memory ran out.
+template <class T, class... Args>
+ComPtr<T> MakeObject(Args&&... args) {
+  return ComPtr<T>::Adopt(new (std::nothrow) T(std::forward<Args>(args)...));
+}
+
+// Hands `object` to a caller as the interface `iid`: E_OUTOFMEMORY when it
+// is empty (MakeObject ran out of memory).
+template <class T>
+HRESULT HandOut(const ComPtr<T>& object, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!object) return E_OUTOFMEMORY;
+  return object->QueryInterface(iid, out);
+}
 
 // Owns a BSTR.
 class Bstr {

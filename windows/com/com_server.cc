@@ -144,9 +144,7 @@ HRESULT GetClassObject(std::span<const ServerClass> classes, REFCLSID clsid, REF
   *out = nullptr;
   for (const ServerClass& c : classes) {
     if (clsid != *c.clsid) continue;
-    auto factory = ComPtr<ClassFactory>::Adopt(new (std::nothrow) ClassFactory(c.create));
-    if (!factory) return E_OUTOFMEMORY;
-    return factory->QueryInterface(iid, out);
+    return HandOut(MakeObject<ClassFactory>(c.create), iid, out);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }

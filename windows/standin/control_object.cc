@@ -69,12 +69,7 @@ class ControlObject : public TableDispatch<ControlObject> {
 }  // namespace
 
 HRESULT CreateStandInControl(REFIID iid, void** out) {
-  try {
-    return NewObject(new ControlObject(), iid, out);
-  } catch (const std::bad_alloc&) {
-    if (out != nullptr) *out = nullptr;
-    return E_OUTOFMEMORY;
-  }
+  return com::HandOut(com::MakeObject<ControlObject>(), iid, out);
 }
 
 }  // namespace bolvarin::standin

@@ -106,7 +106,9 @@ class AdapterObject : public TableDispatch<AdapterObject> {
   }
   void RemoveRecord(C call) { Adapter().RemoveRecord(call.Value(0)); }
   void RemoveSet(C call) { Adapter().RemoveSet(call.Int(0), call.Int(1)); }
-  void Categories(C call) { call.ReturnObject(new CategoriesObject(Adapter().Categories())); }
+  void Categories(C call) {
+    call.ReturnObject(com::MakeObject<CategoriesObject>(Adapter().Categories()));
+  }
 
   static constexpr char kSource[] = "HXRecordAdapter";
   static constexpr Member<AdapterObject> kMembers[] = {
@@ -138,10 +140,11 @@ class ServicesObject : public TableDispatch<ServicesObject> {
 
   void AddLogEntry(C call) { s_->AddLogEntry(call.Text(0), call.Int(1), call.Int(2), call.Int(3)); }
   void OpenDatabase(C call) {
-    call.ReturnObject(new AdapterObject(s_->OpenDatabase(call.Text(0), call.Text(1), call.Int(2))));
+    call.ReturnObject(
+        com::MakeObject<AdapterObject>(s_->OpenDatabase(call.Text(0), call.Text(1), call.Int(2))));
   }
   void CreateDatabase(C call) {
-    call.ReturnObject(new AdapterObject(
+    call.ReturnObject(com::MakeObject<AdapterObject>(
         s_->CreateDatabase(call.Text(0), call.Text(1), call.Value(2), call.Value(3), call.Int(4),
                            call.Int(5), call.Int(6), call.Int(7))));
   }
@@ -187,7 +190,7 @@ class SystemObject : public TableDispatch<SystemObject> {
       Raise(err::kPlatform,
             "No run is set: call SetRun on the handheld stand-in before the conduit runs");
     }
-    call.ReturnObject(new ContextObject(p_->GetSyncContext()));
+    call.ReturnObject(com::MakeObject<ContextObject>(p_->GetSyncContext()));
   }
   void ReadPreference(C call) {
     int32_t version = 0;
@@ -212,18 +215,16 @@ class SystemObject : public TableDispatch<SystemObject> {
 };
 
 // Makes an object of class T over what `make` gets from the session's
-// platform.
+// platform; a failure is described through IErrorInfo.
 template <class T, class Make>
 HRESULT Create(REFIID iid, void** out, Make make) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   try {
     std::lock_guard lock(StandInLock());
-    return NewObject(new T(make(Session::Get().platform())), iid, out);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+    return com::HandOut(com::MakeObject<T>(make(Session::Get().platform())), iid, out);
   } catch (...) {
-    return E_FAIL;
+    return com::ReportCurrentException(iid);
   }
 }
 

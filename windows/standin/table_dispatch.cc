@@ -3,6 +3,7 @@
 #include <wchar.h>
 
 #include <new>
+#include <utility>
 
 #include "base/error.h"
 #include "windows/com/com_glue.h"
@@ -98,9 +99,9 @@ void DispCall::SetOut(size_t index, const TaggedValue& value) const {
   if (base == (VT_ARRAY | VT_UI1)) {
     if (v.type() != base)
       Mismatch(index, "cannot receive a " + std::string(TaggedValue::KindName(value.kind())));
-    if (*V_ARRAYREF(&a) != nullptr) SafeArrayDestroy(*V_ARRAYREF(&a));
-    *V_ARRAYREF(&a) = V_ARRAY(v.get());
-    V_VT(v.get()) = VT_EMPTY;
+    VARIANT moved;
+    v.MoveTo(&moved);
+    com::SafeArray old(std::exchange(*V_ARRAYREF(&a), V_ARRAY(&moved)));
     return;
   }
   Variant converted;
@@ -120,11 +121,12 @@ void DispCall::SetOut(size_t index, const TaggedValue& value) const {
     case VT_R8:
       *V_R8REF(&a) = V_R8(converted.get());
       break;
-    case VT_BSTR:
-      SysFreeString(*V_BSTRREF(&a));
-      *V_BSTRREF(&a) = V_BSTR(converted.get());
-      V_VT(converted.get()) = VT_EMPTY;
+    case VT_BSTR: {
+      VARIANT moved;
+      converted.MoveTo(&moved);
+      com::Bstr old = com::Bstr::Adopt(std::exchange(*V_BSTRREF(&a), V_BSTR(&moved)));
       break;
+    }
     default:
       Mismatch(index, "is passed by reference as variant type " + std::to_string(type) +
                           ", which cannot receive a value");
@@ -139,14 +141,12 @@ void DispCall::Return(Variant value) const {
 
 void DispCall::Return(const TaggedValue& value) const { Return(com::ToVariant(value)); }
 
-void DispCall::ReturnObject(IDispatch* object) const {
-  if (result_ == nullptr) {
-    object->Release();
-    return;
-  }
+void DispCall::ReturnObject(com::ComPtr<IDispatch> object) const {
+  if (!object) throw std::bad_alloc();
+  if (result_ == nullptr) return;
   VariantClear(result_);
   V_VT(result_) = VT_DISPATCH;
-  V_DISPATCH(result_) = object;
+  V_DISPATCH(result_) = object.Detach();
 }
 
 namespace dispatch {

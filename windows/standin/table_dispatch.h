@@ -55,8 +55,9 @@ class DispCall {
   // The call's result; dropped when the caller asked for none.
   void Return(com::Variant value) const;
   void Return(const TaggedValue& value) const;
-  // Takes over the caller's reference to `object`.
-  void ReturnObject(IDispatch* object) const;
+  // The call's result is `object` (dropped when the caller asked for none);
+  // an empty one means memory ran out.
+  void ReturnObject(com::ComPtr<IDispatch> object) const;
 
  private:
   VARIANT& Arg(size_t index) const;
@@ -158,17 +159,6 @@ HRESULT dispatch::Run(const char* source, EXCEPINFO* exception, F&& body) {
   } catch (...) {
     return Failed(source, exception);
   }
-}
-
-// Hands a new object to a caller as the interface `iid`, or fails with
-// E_OUTOFMEMORY; the object starts with one reference, which this releases.
-template <class T>
-HRESULT NewObject(T* object, REFIID iid, void** out) {
-  auto owned = com::ComPtr<T>::Adopt(object);
-  if (out == nullptr) return E_POINTER;
-  *out = nullptr;
-  if (!owned) return E_OUTOFMEMORY;
-  return owned->QueryInterface(iid, out);
 }
 
 }  // namespace bolvarin::standin
