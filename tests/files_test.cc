@@ -23,14 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace bolvarin::testing;
 
-class Files : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(trash_.usable()) << "XDG_DATA_HOME must point into the test's folder";
-  }
-  TestTrash trash_;
-  TempDir dir_;
-};
+using Files = TrashTest;
 
 TEST_F(Files, ReadAndFindWithoutRegardToCase) {
   const std::string data = std::string("a\r\n\0\xff", 5) + std::string(200000, 'z');
