@@ -69,12 +69,9 @@ TEST(FileLock, OneHolderAtATimeAndTheOthersAreToldWho) {
   WriteFile(path, "pid=1\ncommand=killed\n");
   {
     FileLock held(path, "test holder", 0ms);
-    const std::string refusal = LockRefusal(path);
-    EXPECT_NE(
-        refusal.find("\"" + path + "\" is held by test holder (process " + Holder() + ", since "),
-        std::string::npos)
-        << refusal;
-    EXPECT_NE(ReadFile(path).find("command=test holder\n"), std::string::npos);
+    EXPECT_PRED2(testing::Contains, LockRefusal(path),
+                 "\"" + path + "\" is held by test holder (process " + Holder() + ", since ");
+    EXPECT_PRED2(testing::Contains, ReadFile(path), "command=test holder\n");
   }
   EXPECT_FALSE(Exists(path)) << "the lock file is removed on release";
   EXPECT_EQ(LockRefusal(path), "");

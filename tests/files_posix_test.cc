@@ -67,8 +67,8 @@ TEST_F(FilesTrash, UnusableTrashKeepsTheOldFile) {
   const std::string path = dir_.File("desc.txt");
   WriteFile(path, "old");
   RemoveFile(path, false);  // the file stays where it is
-  EXPECT_NE(WhyCannotReplace(path, false).find("trash"), std::string::npos);
-  EXPECT_NE(RaisedBy([&] { ReplaceFile(path, "new", false); }).text.find(path), std::string::npos);
+  EXPECT_PRED2(Contains, WhyCannotReplace(path, false), "trash");
+  EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, "new", false); }).text, path);
   EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(NamesIn(dir_.path()), (Names{"desc.txt", "plain"}));
   EXPECT_EQ(WhyCannotReplace(path, true), "");
@@ -98,13 +98,12 @@ TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
     const std::string path = dir_.File(name);
     const auto type = fs::symlink_status(path).type();
     std::string read;
-    EXPECT_NE(RaisedBy([&] { ReadWholeFile(path, read); }).text.find(what), std::string::npos);
+    EXPECT_PRED2(Contains, RaisedBy([&] { ReadWholeFile(path, read); }).text, what);
     for (bool permanent : {false, true}) {
-      EXPECT_NE(WhyCannotReplace(path, permanent).find(what), std::string::npos)
-          << WhyCannotReplace(path, permanent);
+      EXPECT_PRED2(Contains, WhyCannotReplace(path, permanent), what);
       const std::string raised = RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text;
-      EXPECT_NE(raised.find(path), std::string::npos) << raised;
-      EXPECT_NE(raised.find(what), std::string::npos) << raised;
+      EXPECT_PRED2(Contains, raised, path);
+      EXPECT_PRED2(Contains, raised, what);
     }
     EXPECT_EQ(fs::symlink_status(path).type(), type);
   }
@@ -172,27 +171,13 @@ TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacle) {
   WriteFile(dir_.File("huge"), "");
   const bool sparse = truncate(dir_.File("huge").c_str(),
                                static_cast<off_t>(vfs.f_bfree * vfs.f_frsize + (1ULL << 30))) == 0;
-  struct Case {
-    std::string path;
-    bool permanent;
-    std::string expected;  // empty: replacing is fine
-  };
-  std::vector<Case> cases = {
-      {dir_.File("ledger.txt"), false, ""},
-      {dir_.File("new.txt"), true, ""},
-      {dir_.File("no-such-dir/hh.json"), true, "folder \"" + dir_.File("no-such-dir") + "\""},
-      {dir_.File("plain/hh.json"), true, "Not a directory"},
-      {"  ", true, "the path is empty"},
-  };
-  if (sparse) cases.push_back({dir_.File("huge"), true, "has room for"});
-  for (const Case& c : cases) {
-    const std::string why = WhyCannotReplace(c.path, c.permanent);
-    if (c.expected.empty()) {
-      EXPECT_EQ(why, "") << c.path;
-    } else {
-      EXPECT_NE(why.find(c.expected), std::string::npos) << c.path << ": " << why;
-    }
-  }
+  EXPECT_EQ(WhyCannotReplace(dir_.File("ledger.txt"), false), "");
+  EXPECT_EQ(WhyCannotReplace(dir_.File("new.txt"), true), "");
+  EXPECT_PRED2(Contains, WhyCannotReplace(dir_.File("no-such-dir/hh.json"), true),
+               "folder \"" + dir_.File("no-such-dir") + "\"");
+  EXPECT_PRED2(Contains, WhyCannotReplace(dir_.File("plain/hh.json"), true), "Not a directory");
+  EXPECT_EQ(WhyCannotReplace("  ", true), "the path is empty");
+  EXPECT_TRUE(!sparse || Contains(WhyCannotReplace(dir_.File("huge"), true), "has room for"));
   // A folder this user cannot write to is found by trying, not from its
   // permission bits, which the superuser ignores. (A child that cannot give
   // up the superuser's rights proves nothing.)

@@ -36,7 +36,7 @@ class Settings : public ::testing::Test {
   lists_testing::ScopedSettings settings_{path_};
 };
 
-TEST_F(Settings, TextIsStoredAsGivenAndBlankDeletes) {
+TEST_F(Settings, TextIsStoredAsGivenUnderANameOfAnyCaseAndBlankDeletes) {
   EXPECT_EQ(Get("presync"), "");  // no file yet
   // Spaces around a text are kept, only spaces count as blank, and the
   // characters that the file format escapes come back unchanged.
@@ -48,9 +48,7 @@ TEST_F(Settings, TextIsStoredAsGivenAndBlankDeletes) {
     EXPECT_EQ(settings_.file.Query(kSettingsKey, "presync").has_value(), !blank)
         << "a blank text must delete the value, not store it: [" << text << "]";
   }
-}
-
-TEST_F(Settings, NamesAndKeyMatchWithoutRegardToCase) {
+  // Names and keys match without regard to case.
   Set("definitif", "OUI");
   EXPECT_EQ(GetRegValue("software\\syncmabolvarin", "DEFINITIF"), "OUI");
   Set("DEFINITIF", "NON");  // one value, not two
@@ -62,7 +60,7 @@ TEST_F(Settings, NamesAndKeyMatchWithoutRegardToCase) {
   EXPECT_EQ(Get("definitif"), "");
 }
 
-TEST_F(Settings, DamagedLinesAreSkippedAndKept) {
+TEST_F(Settings, DamagedLinesAreKeptAndAFailedWriteChangesNothing) {
   fs::create_directories(dir_.File("config"));
   const std::string bad = "junk \\q\n\t\tno key\nSoftWare\\\\SyncMabolvarin\tpostsync\tend\\\n";
   WriteFile(path_, bad + "SoftWare\\\\SyncMabolvarin\tpresync\tbackup.sh\r\n");
@@ -71,6 +69,15 @@ TEST_F(Settings, DamagedLinesAreSkippedAndKept) {
   Set("langue", "100");
   EXPECT_EQ(Get("presync"), "backup.sh");
   EXPECT_EQ(ReadFile(path_).find(bad), 0u);
+  // A write that fails never raises, but tells, and leaves the file as it was.
+  const std::string before = ReadFile(path_);
+  for (long long bytes : {0LL, 10LL, static_cast<long long>(before.size())}) {
+    FailNextReplaceAfterForTesting(bytes);
+    EXPECT_FALSE(Set("postsync", "viewer"));
+    EXPECT_EQ(ReadFile(path_), before) << bytes;
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.File("config")), {}), 1);
+  }
 }
 
 #ifndef _WIN32  // links, FIFOs and file modes are POSIX's
@@ -99,18 +106,6 @@ TEST_F(Settings, UnreadableFileReadsEmptyAndIsNeverOverwritten) {
   }
 }
 #endif
-
-TEST_F(Settings, FailedWriteKeepsTheFileAsItWas) {
-  Set("presync", "backup.sh");
-  const std::string before = ReadFile(path_);
-  for (long long bytes : {0LL, 10LL, static_cast<long long>(before.size())}) {
-    FailNextReplaceAfterForTesting(bytes);
-    EXPECT_FALSE(Set("postsync", "viewer"));  // never raises, but tells
-    EXPECT_EQ(ReadFile(path_), before) << bytes;
-    // No temporary file is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.File("config")), {}), 1);
-  }
-}
 
 // The default file and the host's --settings are the Linux build's; the
 // Windows build keeps its settings in the registry (tests/win/os_services_test.cc,
@@ -141,7 +136,7 @@ TEST(SettingsCommand, SetGetAndDelete) {
   EXPECT_EQ(ReadFile(file).find("presync"), std::string::npos);
   r = RunHost({"settings", "set", "langue", "100", "--settings", file + "/below-a-file"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find(file + "/below-a-file"), std::string::npos) << r.err;
+  EXPECT_PRED2(Contains, r.err, file + "/below-a-file");
 }
 #endif
 

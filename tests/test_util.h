@@ -45,6 +45,11 @@ inline std::string NativePath(const std::string& folder, const std::string& name
 #endif
 }
 
+// Whether `text` holds `part`; through EXPECT_PRED2 a failure shows both.
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // What the system says of a full disk, as the conduit's messages quote it.
 std::string DiskFullText();
 
