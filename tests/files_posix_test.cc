@@ -59,23 +59,6 @@ TEST_F(FilesTrash, RemovedFilesKeepTheirOriginUnderNamesOfTheirOwn) {
       << info;
 }
 
-// Without a usable trash a file is neither removed nor replaced, unless it
-// goes for good, and WhyCannotReplace says so beforehand.
-TEST_F(FilesTrash, UnusableTrashKeepsTheOldFile) {
-  WriteFile(dir_.File("plain"), "x");
-  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));  // no trash can be made there
-  const std::string path = dir_.File("desc.txt");
-  WriteFile(path, "old");
-  RemoveFile(path, false);  // the file stays where it is
-  EXPECT_PRED2(Contains, WhyCannotReplace(path, false), "trash");
-  EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, "new", false); }).text, path);
-  EXPECT_EQ(ReadFile(path), "old");
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"desc.txt", "plain"}));
-  EXPECT_EQ(WhyCannotReplace(path, true), "");
-  ReplaceFile(path, "new", true);
-  EXPECT_EQ(ReadFile(path), "new");
-}
-
 // Anything but a regular file, directly or through a link, is neither read
 // nor replaced, and the reason says what it is; a FIFO never hangs.
 TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
@@ -158,8 +141,9 @@ TEST_F(FilesTrash, TrashNeverRunsOutOfNames) {
   EXPECT_EQ(ReadFile(trash_.Trashed(trashed[0])) + ReadFile(trash_.Trashed(trashed[1])), "oldnew");
 }
 
-// What WhyCannotReplace finds before anything is written.
-TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacle) {
+// What WhyCannotReplace finds before anything is written, and what
+// removing or replacing does when the trash cannot take the old file.
+TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacleAndAnUnusableTrashKeepsTheOldFile) {
   WriteFile(dir_.File("plain"), "x");
   WriteFile(dir_.File("ledger.txt"), "old");
   const std::string readOnly = dir_.File("read-only");
@@ -185,7 +169,18 @@ TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacle) {
                 return WhyCannotReplace(readOnly + "/ledger.txt", true)
                     .starts_with("no file can be created in the folder \"" + readOnly);
               }).value_or(true));
+  // Without a usable trash a file is neither removed nor replaced, unless
+  // it goes for good.
+  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));  // no trash can be made there
+  const std::string path = dir_.File("ledger.txt");
+  RemoveFile(path, false);
+  EXPECT_PRED2(Contains, WhyCannotReplace(path, false), "trash");
+  EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, "new", false); }).text, path);
+  EXPECT_EQ(ReadFile(path), "old");
   EXPECT_EQ(NamesIn(dir_.path()), (Names{"huge", "ledger.txt", "plain", "read-only"}));
+  EXPECT_EQ(WhyCannotReplace(path, true), "");
+  ReplaceFile(path, "new", true);
+  EXPECT_EQ(ReadFile(path), "new");
 }
 
 // Content that could not be written is kept beside its file, else in the
