@@ -69,12 +69,9 @@ TEST(FileLock, OneHolderAtATimeAndTheOthersAreToldWho) {
   WriteFile(path, "pid=1\ncommand=killed\n");
   {
     FileLock held(path, "test holder", 0ms);
-    const std::string refusal = LockRefusal(path);
-    EXPECT_NE(
-        refusal.find("\"" + path + "\" is held by test holder (process " + Holder() + ", since "),
-        std::string::npos)
-        << refusal;
-    EXPECT_NE(ReadFile(path).find("command=test holder\n"), std::string::npos);
+    EXPECT_PRED2(testing::Contains, LockRefusal(path),
+                 "\"" + path + "\" is held by test holder (process " + Holder() + ", since ");
+    EXPECT_PRED2(testing::Contains, ReadFile(path), "command=test holder\n");
   }
   EXPECT_FALSE(Exists(path)) << "the lock file is removed on release";
   EXPECT_EQ(LockRefusal(path), "");
@@ -82,38 +79,26 @@ TEST(FileLock, OneHolderAtATimeAndTheOthersAreToldWho) {
 
 TEST(FileLock, ALockFileThatIsNotARegularFileIsRefused) {
   TempDir dir;
-  const std::string target = dir.File("target");
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
-    const char* kind;
-  };
-  const std::vector<Case> cases = {
-      {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "a folder"},
+  namespace fs = std::filesystem;
+  const std::string target = dir.File("target"), file = dir.File("file");
+  WriteFile(file, "x");
+  const std::vector<std::pair<std::function<void(const std::string&)>, const char*>> cases = {
+      {[](const std::string& p) { fs::create_directory(p); }, "a folder"},
 #ifndef _WIN32  // links need privileges on Windows, which has no FIFOs
-      {"dangling link", [&](const std::string& p) { symlink(target.c_str(), p.c_str()); },
-       "a symbolic link"},
-      {"link to a file",
-       [&](const std::string& p) {
-         WriteFile(target + "2", "x");
-         symlink((target + "2").c_str(), p.c_str());
-       },
-       "a symbolic link"},
-      {"FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0600); }, "a FIFO"},
+      {[&](const std::string& p) { fs::create_symlink(target, p); }, "a symbolic link"},
+      {[&](const std::string& p) { fs::create_symlink(file, p); }, "a symbolic link"},
+      {[](const std::string& p) { mkfifo(p.c_str(), 0600); }, "a FIFO"},
 #endif
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string path = dir.File(std::string(c.name) + ".lock");
-    c.make(path);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string path = dir.File(std::to_string(i) + ".lock");
+    cases[i].first(path);
     EXPECT_EQ(LockRefusal(path), "Cannot use the lock file \"" + path + "\": it is " +
-                                     std::string(c.kind) + ", not a regular file");
-    EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
+                                     std::string(cases[i].second) + ", not a regular file");
+    EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(path))) << path;
   }
-#ifndef _WIN32
   EXPECT_FALSE(Exists(target)) << "a dangling link's target is never created";
-  EXPECT_EQ(ReadFile(target + "2"), "x");
-#endif
+  EXPECT_EQ(ReadFile(file), "x");
 }
 
 }  // namespace

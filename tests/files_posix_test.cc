@@ -1,15 +1,11 @@
 // Files on POSIX: the trash's own files and names, links, FIFOs, sockets,
-// free space and folders the user cannot write to.
-#include <grp.h>
+// free space and folders the user cannot write to. The cases both builds
+// share are in files_test.cc.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -26,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace bolvarin::testing;
+using FilesTrash = TrashTest;  // each test has its own trash, through XDG_DATA_HOME
 
 // Fails the test by ending the process when it hangs (a FIFO opened the
 // blocking way waits for a writer that never comes).
@@ -35,57 +32,31 @@ class HangGuard {
   ~HangGuard() { alarm(0); }
 };
 
-// Each test has its own trash, through XDG_DATA_HOME.
-class FilesTrash : public ::testing::Test {
- protected:
-  std::string InfoOf(const std::string& name) const {
-    return ReadFile(trash_.Root() + "/info/" + name + ".trashinfo");
-  }
-  TestTrash trash_;
-  TempDir dir_;
-};
-
-TEST_F(FilesTrash, RemovedFileGoesToTheTrashWithItsOrigin) {
-  fs::create_directory(dir_.File("sub"));
-  WriteFile(dir_.File("my ledger%.txt"), "records\n");
-  RemoveFile(dir_.File("sub/../my ledger%.txt"), false);  // recorded as a resolved path
-  EXPECT_FALSE(Exists(dir_.File("my ledger%.txt")));
-  EXPECT_EQ(ReadFile(trash_.Trashed("my ledger%.txt")), "records\n");
-  const std::string origin = fs::canonical(dir_.path()).string() + "/my%20ledger%25.txt";
-  const std::string info = InfoOf("my ledger%.txt");
-  EXPECT_TRUE(std::regex_match(
-      info, std::regex("\\[Trash Info\\]\nPath=(.*)\nDeletionDate=[-0-9]{10}T[:0-9]{8}\n")))
-      << info;
-  EXPECT_NE(info.find("\nPath=" + origin + "\n"), std::string::npos) << info;
-}
-
-TEST_F(FilesTrash, NameClashesGetNumberedNames) {
+// The trash records where a file came from (its folder resolved, the path
+// escaped) and when. A name taken in the trash, even by a file without its
+// record, which is never overwritten, gets the next number: before the
+// extension when there is one.
+TEST_F(FilesTrash, RemovedFilesKeepTheirOriginUnderNamesOfTheirOwn) {
   fs::create_directories(trash_.Root() + "/files");
-  WriteFile(trash_.Trashed("ledger.txt"),
-            "orphan");  // a file without its info is never overwritten
+  WriteFile(trash_.Trashed("my ledger%.txt"), "orphan");
+  fs::create_directory(dir_.File("sub"));
   for (const std::string content : {"first", "second"}) {
-    WriteFile(dir_.File("ledger.txt"), content);
-    RemoveFile(dir_.File("ledger.txt"), false);
-    WriteFile(dir_.File("README"), content);
-    RemoveFile(dir_.File("README"), false);
+    for (const std::string name : {"my ledger%.txt", "README"}) {
+      WriteFile(dir_.File(name), content);
+      RemoveFile(dir_.File("sub/../" + name), false);
+      EXPECT_FALSE(Exists(dir_.File(name)));
+    }
   }
-  EXPECT_EQ(trash_.FileNames(),
-            (Names{"README", "README.2", "ledger.2.txt", "ledger.3.txt", "ledger.txt"}));
-  EXPECT_EQ(ReadFile(trash_.Trashed("ledger.3.txt")), "second");
-  EXPECT_NE(InfoOf("ledger.3.txt").find("/ledger.txt\n"), std::string::npos);
-}
-
-TEST_F(FilesTrash, UnusableTrashKeepsTheOldFile) {
-  WriteFile(dir_.File("plain"), "x");
-  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));  // no trash can be made there
-  const std::string path = dir_.File("desc.txt");
-  WriteFile(path, "old");
-  RemoveFile(path, false);  // the file stays where it is
-  EXPECT_NE(RaisedBy([&] { ReplaceFile(path, "new", false); }).text.find(path), std::string::npos);
-  EXPECT_EQ(ReadFile(path), "old");
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"desc.txt", "plain"}));
-  ReplaceFile(path, "new", true);  // deleting for good needs no trash
-  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(trash_.FileNames(), (Names{"README", "README.2", "my ledger%.2.txt", "my ledger%.3.txt",
+                                       "my ledger%.txt"}));
+  EXPECT_EQ(ReadFile(trash_.Trashed("my ledger%.3.txt")), "second");
+  EXPECT_EQ(ReadFile(trash_.Trashed("my ledger%.txt")), "orphan");
+  const std::string info = trash_.Info("my ledger%.3.txt");
+  EXPECT_TRUE(std::regex_match(
+      info, std::regex("\\[Trash Info\\]\nPath=" + fs::canonical(dir_.path()).string() +
+                       "/my%20ledger%25[.]txt\n"
+                       "DeletionDate=[-0-9]{10}T[:0-9]{8}\n")))
+      << info;
 }
 
 // Anything but a regular file, directly or through a link, is neither read
@@ -93,13 +64,7 @@ TEST_F(FilesTrash, UnusableTrashKeepsTheOldFile) {
 TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
   HangGuard guard;
   ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
-  const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string sockPath = dir_.File("sock");
-  ASSERT_LT(sockPath.size(), sizeof address.sun_path);
-  sockPath.copy(address.sun_path, sockPath.size());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(mknod(dir_.File("sock").c_str(), S_IFSOCK | 0600, 0), 0);
   fs::create_directory(dir_.File("folder"));
   fs::create_symlink("/dev/null", dir_.File("null-link"));
   fs::create_symlink("/dev/zero", dir_.File("zero-link"));  // read whole, it never ends
@@ -116,20 +81,18 @@ TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
     const std::string path = dir_.File(name);
     const auto type = fs::symlink_status(path).type();
     std::string read;
-    EXPECT_NE(RaisedBy([&] { ReadWholeFile(path, read); }).text.find(what), std::string::npos);
+    EXPECT_PRED2(Contains, RaisedBy([&] { ReadWholeFile(path, read); }).text, what);
     for (bool permanent : {false, true}) {
-      EXPECT_NE(WhyCannotReplace(path, permanent).find(what), std::string::npos)
-          << WhyCannotReplace(path, permanent);
+      EXPECT_PRED2(Contains, WhyCannotReplace(path, permanent), what);
       const std::string raised = RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text;
-      EXPECT_NE(raised.find(path), std::string::npos) << raised;
-      EXPECT_NE(raised.find(what), std::string::npos) << raised;
+      EXPECT_PRED2(Contains, raised, path);
+      EXPECT_PRED2(Contains, raised, what);
     }
     EXPECT_EQ(fs::symlink_status(path).type(), type);
   }
   EXPECT_EQ(fs::read_symlink(dir_.File("null-link")), "/dev/null");
   EXPECT_EQ(NamesIn(dir_.path()), before);  // no temporary file left behind
   EXPECT_EQ(trash_.FileNames(), Names{});
-  close(sock);
 }
 
 // Through a link, relative links read from the link's own folder, the file
@@ -160,14 +123,12 @@ TEST_F(FilesTrash, LinksAreKeptAndTheirTargetReplaced) {
 // When every numbered name is taken, the trash makes up a unique one.
 TEST_F(FilesTrash, TrashNeverRunsOutOfNames) {
   fs::create_directories(trash_.Root() + "/info");
-  for (int n = 1; n <= 10000; ++n) {
-    const std::string name = n == 1 ? "ledger.txt" : "ledger." + std::to_string(n) + ".txt";
-    WriteFile(trash_.Root() + "/info/" + name + ".trashinfo", "");
-  }
+  WriteFile(trash_.Root() + "/info/ledger.txt.trashinfo", "");
+  for (int n = 2; n <= 10000; ++n)
+    WriteFile(trash_.Root() + "/info/ledger." + std::to_string(n) + ".txt.trashinfo", "");
   const std::string path = dir_.File("ledger.txt");
   WriteFile(path, "old");
   ReplaceFile(path, "new", false);
-  EXPECT_EQ(ReadFile(path), "new");
   RemoveFile(path, false);
   EXPECT_FALSE(Exists(path));
   const Names trashed = trash_.FileNames();
@@ -180,68 +141,46 @@ TEST_F(FilesTrash, TrashNeverRunsOutOfNames) {
   EXPECT_EQ(ReadFile(trash_.Trashed(trashed[0])) + ReadFile(trash_.Trashed(trashed[1])), "oldnew");
 }
 
-// What WhyCannotReplace finds before anything is written.
-TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacle) {
+// What WhyCannotReplace finds before anything is written, and what
+// removing or replacing does when the trash cannot take the old file.
+TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacleAndAnUnusableTrashKeepsTheOldFile) {
   WriteFile(dir_.File("plain"), "x");
   WriteFile(dir_.File("ledger.txt"), "old");
+  const std::string readOnly = dir_.File("read-only");
+  fs::create_directory(readOnly);
+  fs::permissions(readOnly, fs::perms(0555));
   // A sparse file larger than the free space: its new version cannot fit.
   struct statvfs vfs;
   ASSERT_EQ(statvfs(dir_.path().c_str(), &vfs), 0);
   WriteFile(dir_.File("huge"), "");
   const bool sparse = truncate(dir_.File("huge").c_str(),
                                static_cast<off_t>(vfs.f_bfree * vfs.f_frsize + (1ULL << 30))) == 0;
-  struct Case {
-    std::string path;
-    bool permanent;
-    std::string expected;  // empty: replacing is fine
-  };
-  std::vector<Case> cases = {
-      {dir_.File("ledger.txt"), false, ""},
-      {dir_.File("new.txt"), true, ""},
-      {dir_.File("no-such-dir/hh.json"), true, "folder \"" + dir_.File("no-such-dir") + "\""},
-      {dir_.File("plain/hh.json"), true, "Not a directory"},
-      {"  ", true, "the path is empty"},
-  };
-  if (sparse) cases.push_back({dir_.File("huge"), true, "has room for"});
-  for (const Case& c : cases) {
-    const std::string why = WhyCannotReplace(c.path, c.permanent);
-    if (c.expected.empty()) {
-      EXPECT_EQ(why, "") << c.path;
-    } else {
-      EXPECT_NE(why.find(c.expected), std::string::npos) << c.path << ": " << why;
-    }
-  }
-  // A trash that cannot be made matters only when the old file goes there.
-  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));
-  EXPECT_NE(WhyCannotReplace(dir_.File("ledger.txt"), false).find("trash"), std::string::npos);
-  EXPECT_EQ(WhyCannotReplace(dir_.File("ledger.txt"), true), "");
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"huge", "ledger.txt", "plain"}));  // nothing left behind
-}
-
-// A folder the user cannot write to is found by trying, not from its
-// permission bits, which the superuser ignores: the check runs as an
-// unprivileged user when the tests run as root.
-TEST(FilesPosix, WhyCannotReplaceFindsAReadOnlyFolder) {
-  TempDir dir;
-  const std::string folder = dir.File("read-only");
-  fs::create_directory(folder);
-  fs::permissions(dir.path(), fs::perms(0755));
-  fs::permissions(folder, fs::perms(0555));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    // The folders above the test's own may be closed to that user (a private
-    // temporary folder): it starts from inside and names the folder relatively.
-    if (chdir(dir.path().c_str()) != 0) _exit(1);
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-      _exit(77);
-    const std::string why = WhyCannotReplace("read-only/ledger.txt", true);
-    _exit(why.find("no file can be created in the folder \"read-only\"") == 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot drop privileges";
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(WhyCannotReplace(dir_.File("ledger.txt"), false), "");
+  EXPECT_EQ(WhyCannotReplace(dir_.File("new.txt"), true), "");
+  EXPECT_PRED2(Contains, WhyCannotReplace(dir_.File("no-such-dir/hh.json"), true),
+               "folder \"" + dir_.File("no-such-dir") + "\"");
+  EXPECT_PRED2(Contains, WhyCannotReplace(dir_.File("plain/hh.json"), true), "Not a directory");
+  EXPECT_EQ(WhyCannotReplace("  ", true), "the path is empty");
+  EXPECT_TRUE(!sparse || Contains(WhyCannotReplace(dir_.File("huge"), true), "has room for"));
+  // A folder this user cannot write to is found by trying, not from its
+  // permission bits, which the superuser ignores. (A child that cannot give
+  // up the superuser's rights proves nothing.)
+  EXPECT_TRUE(CheckWithoutPrivileges([&] {
+                return WhyCannotReplace(readOnly + "/ledger.txt", true)
+                    .starts_with("no file can be created in the folder \"" + readOnly);
+              }).value_or(true));
+  // Without a usable trash a file is neither removed nor replaced, unless
+  // it goes for good.
+  ScopedEnv broken("XDG_DATA_HOME", dir_.File("plain/x"));  // no trash can be made there
+  const std::string path = dir_.File("ledger.txt");
+  RemoveFile(path, false);
+  EXPECT_PRED2(Contains, WhyCannotReplace(path, false), "trash");
+  EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, "new", false); }).text, path);
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(NamesIn(dir_.path()), (Names{"huge", "ledger.txt", "plain", "read-only"}));
+  EXPECT_EQ(WhyCannotReplace(path, true), "");
+  ReplaceFile(path, "new", true);
+  EXPECT_EQ(ReadFile(path), "new");
 }
 
 // Content that could not be written is kept beside its file, else in the

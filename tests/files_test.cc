@@ -23,14 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace bolvarin::testing;
 
-class Files : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(trash_.usable()) << "XDG_DATA_HOME must point into the test's folder";
-  }
-  TestTrash trash_;
-  TempDir dir_;
-};
+using Files = TrashTest;
 
 TEST_F(Files, ReadAndFindWithoutRegardToCase) {
   const std::string data = std::string("a\r\n\0\xff", 5) + std::string(200000, 'z');
@@ -40,8 +33,8 @@ TEST_F(Files, ReadAndFindWithoutRegardToCase) {
   ASSERT_TRUE(ReadWholeFile(dir_.File("Data.TXT"), read));
   EXPECT_EQ(read, data);
   EXPECT_FALSE(ReadWholeFile(dir_.File("missing/x"), read));
-  EXPECT_NE(RaisedBy([&] { ReadWholeFile(dir_.File("folder.txt"), read); }).text.find("folder.txt"),
-            std::string::npos);
+  EXPECT_PRED2(Contains, RaisedBy([&] { ReadWholeFile(dir_.File("folder.txt"), read); }).text,
+               "folder.txt");
 
   const std::string found = FindFileNoCase(dir_.path(), "DATA.txt");
   ASSERT_TRUE(IsRegularFile(found)) << found;
@@ -54,25 +47,19 @@ TEST_F(Files, ReadAndFindWithoutRegardToCase) {
 #endif
 }
 
-TEST_F(Files, RemovalGoesToTheTrashOrForGoodAndOddPathsAreLeftAlone) {
+// Removing or replacing a file puts it, or a copy of its old version, in the
+// trash unless it goes for good; a blank path, a missing file or a folder is
+// not removed. A new version keeps the old one's permissions.
+TEST_F(Files, OldVersionsGoToTheTrashUnlessForGood) {
   WriteFile(dir_.File("ledger.txt"), "records\r\n");
   RemoveFile(dir_.File("ledger.txt"), false);
-  EXPECT_FALSE(Exists(dir_.File("ledger.txt")));
-  EXPECT_EQ(ReadFile(trash_.Trashed("ledger.txt")), "records\r\n");
-
   WriteFile(dir_.File("old.txt"), "gone");
   RemoveFile(dir_.File("old.txt"), true);
-  EXPECT_FALSE(Exists(dir_.File("old.txt")));
   fs::create_directory(dir_.File("folder"));
   for (bool permanent : {false, true}) {
     for (const std::string& path : {std::string("  "), dir_.File("missing"), dir_.File("folder")})
       RemoveFile(path, permanent);
   }
-  EXPECT_TRUE(fs::is_directory(dir_.File("folder")));
-  EXPECT_EQ(trash_.FileNames(), Names{"ledger.txt"});
-}
-
-TEST_F(Files, ReplaceFileTrashesACopyOfTheOldVersion) {
   const std::string path = dir_.File("categories.txt");
   WriteFile(path, "old\r\n");
 #ifndef _WIN32
@@ -80,15 +67,16 @@ TEST_F(Files, ReplaceFileTrashesACopyOfTheOldVersion) {
 #endif
   ReplaceFile(path, "new\r\n", false);
   EXPECT_EQ(ReadFile(path), "new\r\n");
-  EXPECT_EQ(ReadFile(trash_.Trashed("categories.txt")), "old\r\n");
 #ifndef _WIN32
-  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));  // kept by the new version
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
 #endif
-  ReplaceFile(path, "newer", true);                       // for good: nothing more in the trash
+  ReplaceFile(path, "newer", true);
   ReplaceFile(dir_.File("fresh.txt"), "created", false);  // nothing old to keep
   EXPECT_EQ(ReadFile(path), "newer");
-  EXPECT_EQ(trash_.FileNames(), Names{"categories.txt"});
-  EXPECT_EQ(NamesIn(dir_.path()), (Names{"categories.txt", "fresh.txt"}));
+  EXPECT_EQ(ReadFile(trash_.Trashed("ledger.txt")), "records\r\n");
+  EXPECT_EQ(ReadFile(trash_.Trashed("categories.txt")), "old\r\n");
+  EXPECT_EQ(trash_.FileNames(), (Names{"categories.txt", "ledger.txt"}));
+  EXPECT_EQ(NamesIn(dir_.path()), (Names{"categories.txt", "folder", "fresh.txt"}));
 }
 
 TEST_F(Files, FailurePartWayLeavesTheOldFileWhole) {
@@ -98,8 +86,8 @@ TEST_F(Files, FailurePartWayLeavesTheOldFileWhole) {
     for (bool permanent : {false, true}) {
       WriteFile(path, old);
       FailNextReplaceAfterForTesting(bytes);
-      EXPECT_NE(RaisedBy([&] { ReplaceFile(path, replacement, permanent); }).text.find(path),
-                std::string::npos);
+      EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, replacement, permanent); }).text,
+                   path);
       EXPECT_EQ(ReadFile(path), old) << bytes;
       EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"}) << "temporary file left behind";
     }
@@ -117,9 +105,8 @@ TEST_F(Files, HiddenAndSystemFilesAreLeftAsTheyAre) {
       WriteFile(path, "old");
       ASSERT_TRUE(SetFileAttributesA(path.c_str(), attribute));
       RemoveFile(path, permanent);
-      EXPECT_NE(
-          RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text.find("hidden or system"),
-          std::string::npos);
+      EXPECT_PRED2(Contains, RaisedBy([&] { ReplaceFile(path, "new", permanent); }).text,
+                   "hidden or system");
       EXPECT_EQ(ReadFile(path), "old") << attribute;
       EXPECT_EQ(NamesIn(dir_.path()), Names{"ledger.txt"});
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -36,16 +36,14 @@ TEST(RunAndWaitSplit, SplitsLikeAShellWithoutExpansion) {
   }
 }
 
-TEST(RunAndWait, EndedProgramsReturnTrueWhateverTheirExitStatus) {
-  // 259 (which the shell reports as 259 & 255) is a plain exit status here,
-  // never taken for "still running".
+// An ended program returns true whatever its exit status: 259 (which the
+// shell reports as 259 & 255) is never taken for "still running". A program
+// that cannot start returns false at once, without yielding.
+TEST(RunAndWait, TellsWhetherTheProgramRan) {
   for (const std::string command :
        {"true", "false", "sh -c 'exit 255'", "sh -c 'exit 259'", "sh -c 'kill -9 $$'"}) {
     EXPECT_TRUE(RunAndWait(command)) << command;
   }
-}
-
-TEST(RunAndWait, ProgramsThatCannotStartReturnFalseAtOnce) {
   TempDir dir;
   WriteFile(dir.File("not-executable"), "#!/bin/sh\nexit 0\n");
   YieldCounter yields;

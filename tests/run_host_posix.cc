@@ -1,12 +1,13 @@
 // Runs the Linux host program for the tests (RunHost, RunHostWithInput), and
 // the other helpers of tests/test_util.h that differ from the Windows tests'.
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -17,94 +18,60 @@ extern char** environ;
 namespace bolvarin::testing {
 
 namespace {
-std::string Drain(int fd) {
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
+
+// The argv or envp that execve takes: the texts' characters, then null.
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (std::string& text : texts) pointers.push_back(text.data());
+  pointers.push_back(nullptr);
+  return pointers;
 }
-}  // namespace
 
-namespace {
-
-// Runs the host with standard input from /dev/null, or from a pipe fed with
-// `input` when one is given.
+// Runs the host with standard input from /dev/null, or from a file that
+// holds `input` when one is given; its output is collected in files.
 HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
                const std::string* input) {
   TempDir capture;
-  std::string outPath = capture.File("out"), errPath = capture.File("err");
-  int inPipe[2] = {-1, -1};
-  if (input != nullptr && pipe2(inPipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  const std::string in = capture.File("in"), out = capture.File("out"), err = capture.File("err");
+  if (input != nullptr) WriteFile(in, *input);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (input != nullptr) {
-    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
-    posix_spawn_file_actions_addclose(&actions, inPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, inPipe[1]);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 0, input != nullptr ? in.c_str() : "/dev/null",
+                                   O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
 
   std::vector<std::string> argStrings{BOLVARIN_HOST_BINARY};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStrings) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
   // An entry of `env` replaces the variable of the same name.
-  std::vector<std::string> envStrings;
+  std::vector<std::string> envStrings = env;
   for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('=') + 1);
+    const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
     if (std::none_of(env.begin(), env.end(),
                      [&](const std::string& added) { return added.rfind(name, 0) == 0; })) {
       envStrings.push_back(entry);
     }
   }
-  envStrings.insert(envStrings.end(), env.begin(), env.end());
-  std::vector<char*> envp;
-  for (auto& e : envStrings) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
   pid_t pid;
-  HostResult result;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  const int rc = posix_spawn(&pid, argStrings[0].c_str(), &actions, nullptr,
+                             Pointers(argStrings).data(), Pointers(envStrings).data());
   posix_spawn_file_actions_destroy(&actions);
-  if (input != nullptr) {
-    // The input is small enough for the pipe's buffer; the read end stays
-    // open here until all is written, so an early exit cannot raise SIGPIPE.
-    if (rc == 0) {
-      for (size_t done = 0; done < input->size();) {
-        ssize_t n = write(inPipe[1], input->data() + done, input->size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
-    }
-    close(inPipe[1]);
-    close(inPipe[0]);
-  }
   if (rc != 0) throw std::runtime_error("cannot start " + argStrings[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  int fd = open(outPath.c_str(), O_RDONLY);
-  result.out = Drain(fd);
-  close(fd);
-  fd = open(errPath.c_str(), O_RDONLY);
-  result.err = Drain(fd);
-  close(fd);
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(out),
+          ReadFile(err)};
 }
 
 }  // namespace
 
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   return Run(args, env, nullptr);
+}
+
+HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
+                            const std::vector<std::string>& env) {
+  return Run(args, env, &input);
 }
 
 std::vector<std::string> HostSettingsArguments(const std::string& file) {
@@ -132,9 +99,30 @@ exit 0
   return script;
 }
 
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
-  return Run(args, env, &input);
+std::optional<bool> CheckWithoutPrivileges(const std::function<bool()>& check) {
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("cannot fork");
+  if (child == 0) {
+    alarm(60);
+    if (geteuid() == 0) {
+      __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+      __user_cap_data_struct caps[2]{};
+      if (syscall(SYS_capget, &header, caps) != 0) _exit(3);
+      for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+        caps[cap / 32].effective &= ~(1u << (cap % 32));
+      if (syscall(SYS_capset, &header, caps) != 0) _exit(3);
+    }
+    // Whatever happens, the child never returns into the tests.
+    try {
+      _exit(check() ? 0 : 1);
+    } catch (...) {
+      _exit(1);
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return std::nullopt;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace bolvarin::testing

@@ -2,6 +2,8 @@
 // test's own folders and empty when the test starts.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -57,11 +59,25 @@ class TestTrash {
   std::string Root() const { return home_.File("Trash"); }
   std::string Trashed(const std::string& name) const { return home_.File("Trash/files/" + name); }
   Names FileNames() const { return NamesIn(home_.File("Trash/files")); }
+  // The record the trash keeps of where the file `name` came from, and when.
+  std::string Info(const std::string& name) const {
+    return ReadFile(home_.File("Trash/info/" + name + ".trashinfo"));
+  }
 
  private:
   TempDir home_;
   ScopedEnv dataHome_;
 };
 #endif
+
+// A test with a trash and a folder of its own.
+class TrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(trash_.usable()) << "XDG_DATA_HOME must point into the test's folder";
+  }
+  TestTrash trash_;
+  TempDir dir_;
+};
 
 }  // namespace bolvarin::testing

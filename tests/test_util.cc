@@ -17,17 +17,14 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+  std::error_code ec;
+  for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
     const fs::path candidate =
         fs::temp_directory_path() / ("syncbolvarin-test-" + std::to_string(clock % 1000000007) +
                                      "-" + std::to_string(counter++));
-    std::error_code ec;
-    if (fs::create_directory(candidate, ec)) {
-      path_ = candidate.string();
-      return;
-    }
+    if (fs::create_directory(candidate, ec)) path_ = candidate.string();
   }
-  throw std::runtime_error("cannot create a temporary folder");
+  if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,11 @@ inline std::string NativePath(const std::string& folder, const std::string& name
 #endif
 }
 
+// Whether `text` holds `part`; through EXPECT_PRED2 a failure shows both.
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 // What the system says of a full disk, as the conduit's messages quote it.
 std::string DiskFullText();
 
@@ -57,7 +63,7 @@ struct HostResult {
   std::string err;
 };
 HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
-// The same with `input` written to the host's standard input through a pipe.
+// The same with `input` as the host's standard input.
 HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
                             const std::vector<std::string>& env = {});
 
@@ -76,6 +82,15 @@ class HostConduit {
   HostConduit(const HostConduit&) = delete;
   HostConduit& operator=(const HostConduit&) = delete;
 };
+
+#ifndef _WIN32
+// Runs `check` in a child process held to the files' permission bits even
+// when the tests run as root (it gives up CAP_DAC_OVERRIDE and
+// CAP_DAC_READ_SEARCH), which ends after a minute rather than hang. Returns
+// what `check` answered, or nothing when the child could not give up those
+// rights.
+std::optional<bool> CheckWithoutPrivileges(const std::function<bool()>& check);
+#endif
 
 // A program for the pre- and post-sync settings: each time it runs, it
 // appends its arguments, one a line, to NAME.args and "ran" to NAME.ran in
