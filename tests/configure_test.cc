@@ -238,22 +238,19 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
     Store("definitif", "");
     FConfigureWindow().pPath = "earlier path";
     FConfigureWindow().pRegistry = "earlier key";
-    int32_t pref = 9;
-    if (!c.cfg) {
-      int32_t type = c.in;
-      notify.ConfigureConduit("conduit path", "conduit key", pref, type);
-      EXPECT_EQ(type, c.ok ? c.out : c.in);
-      EXPECT_EQ(FConfigureWindow().pPath, "conduit path");
-      EXPECT_EQ(FConfigureWindow().pRegistry, "conduit key");
-    } else {
-      int32_t perm = c.in, temp = 40, fresh = 50;
+    int32_t pref = 9, type = c.in, perm = c.in, temp = 40, fresh = 50;
+    if (c.cfg) {
       notify.CfgConduit(1, 2, "user", "folder", perm, temp, fresh, pref);
-      EXPECT_EQ(fresh, c.ok ? c.out : 50);
-      EXPECT_EQ(perm, c.in);
-      EXPECT_EQ(temp, 40);
-      EXPECT_EQ(FConfigureWindow().pPath, "earlier path");
-      EXPECT_EQ(FConfigureWindow().pRegistry, "earlier key");
+    } else {
+      notify.ConfigureConduit("conduit path", "conduit key", pref, type);
     }
+    EXPECT_EQ(c.cfg ? fresh : type, c.ok ? c.out : c.cfg ? 50 : c.in);
+    EXPECT_EQ(c.cfg ? type : fresh, c.cfg ? c.in : 50);  // the other entry's answer is left alone
+    EXPECT_EQ(perm, c.in);
+    EXPECT_EQ(temp, 40);
+    // Only ConfigureConduit hands the window its path and settings key.
+    EXPECT_EQ(FConfigureWindow().pPath, c.cfg ? "earlier path" : "conduit path");
+    EXPECT_EQ(FConfigureWindow().pRegistry, c.cfg ? "earlier key" : "conduit key");
     EXPECT_EQ(screen_.option, c.shown);  // as opened
     EXPECT_EQ(pref, c.ok ? 1 : 9);
     EXPECT_EQ(FConfigureWindow().bCancel, !c.ok);

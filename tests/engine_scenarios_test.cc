@@ -112,8 +112,9 @@ TEST_F(EngineScenario, EachKindOfRun) {
     std::vector<HandheldRecord> handheld;
     Texts desktop;
     std::string logged;  // a clean run: its kind; otherwise a piece of the error it logs
-    std::optional<Texts> handheldAfter, desktopAfter;  // nothing: unchanged, byte for byte
-    bool finishes = false;  // the run logged an error, yet went on to the end
+    std::optional<Texts> handheldAfter = {},
+                         desktopAfter = {};  // nothing: unchanged, byte for byte
+    bool finishes = false;                   // the run logged an error, yet went on to the end
   } cases[] = {
       {"fast sync merges both ways",
        "fast",
@@ -141,9 +142,7 @@ TEST_F(EngineScenario, EachKindOfRun) {
        "slow",
        {{10, 1, 0x40, kMar}},
        {"20;1; 0;" + kApr, "0;1; 0;" + kJan},
-       "Slow Sync",
-       std::nullopt,
-       std::nullopt},
+       "Slow Sync"},
       {"copy to the desktop replaces its list",
        "hh2pc",
        {{10, 1, 0x40, kMar},
@@ -169,32 +168,26 @@ TEST_F(EngineScenario, EachKindOfRun) {
        "pc2hh",
        {{10, 1, 0x40, kMar}, {11, 2, 0x00, kFeb}},
        {"30;1; 0;" + kApr, kBadLine},
-       "SyncBolvarin - Copy to kova - Desktop line \"" + kBadLine + "\": Field 6 (mode) \"x\"",
-       std::nullopt,
-       std::nullopt},
+       "SyncBolvarin - Copy to kova - Desktop line \"" + kBadLine + "\": Field 6 (mode) \"x\""},
       {"unconvertible handheld record, copied to the desktop",
        "hh2pc",
        {{10, 1, 0x40, kMar}, {12, 1, 0x00, "", kTooShort}},
        {"99;1; 0;" + kApr},
        "SyncBolvarin - CopyToPc - Handheld record 12 (category 1, attributes 0): Record of 3 "
-       "bytes",
-       std::nullopt,
-       std::nullopt},
+       "bytes"},
       {"unconvertible handheld record, merged",
        "fast",
        {{12, 1, 0x40, "", kTooShort}, {13, 1, 0x40, "", kTooShort}},
        {"12;1; 0;" + kApr},
        "SyncBolvarin - FastSync - Handheld record 12 (category 1, attributes 64): Record of 3",
-       std::nullopt,
-       std::nullopt,
+       {},
+       {},
        true},
       {"unreadable desktop file",
        "fast",
        {{10, 1, 0x40, kMar}},
        {"10;1; 0;" + kApr, "not a ledger line"},
-       "SyncBolvarin - OpenPcStore - Data file \"" + dir_.File("MaBolvarin.txt") + "\", line 2: ",
-       std::nullopt,
-       std::nullopt},
+       "SyncBolvarin - OpenPcStore - Data file \"" + dir_.File("MaBolvarin.txt") + "\", line 2: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
