@@ -10,46 +10,19 @@
 #include <vector>
 
 #include "base/error.h"
-#include "base/text.h"
 #include "conduit/cnotify.h"
 #include "conduit/conduit_info.h"
 #include "config/fconfigure.h"
-#include "config/settings.h"
-#include "config/settings_file.h"
 #include "config/texts.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
-#include "tests/test_util.h"
+#include "tests/lists_test_support.h"
 
 namespace bolvarin {
 namespace {
 
 using Action = std::function<void(FConfigure&)>;
-
-// Settings in memory; every write is logged and can be refused.
-class MemorySettings : public SettingsBackend {
- public:
-  bool CreateKey(const std::string&) override { return true; }
-  std::optional<std::string> Query(const std::string&, const std::string& name) override {
-    auto it = values.find(UpperAscii(name));
-    return it == values.end() ? std::nullopt : std::optional<std::string>(it->second);
-  }
-  bool Set(const std::string&, const std::string& name, const std::string& text) override {
-    writes.push_back(name + "=" + text);
-    if (refuse) return false;
-    values[UpperAscii(name)] = text;
-    return true;
-  }
-  bool Delete(const std::string&, const std::string& name) override {
-    writes.push_back("-" + name);
-    if (refuse) return false;
-    values.erase(UpperAscii(name));
-    return true;
-  }
-  std::map<std::string, std::string> values;  // by upper-cased name
-  std::vector<std::string> writes;
-  bool refuse = false;
-};
+using Texts = std::vector<std::string>;
 
 // What the window shows, kept as a real window's controls would keep it,
 // and the user's actions to play while it is shown.
@@ -57,11 +30,10 @@ struct Screen {
   std::map<Control, std::string> captions, texts;
   std::map<Control, bool> ticked;
   Control option = Control::kWindow;
-  std::vector<std::string> languages;
+  Texts languages;
   int language = -1;
-  int titles = 0;  // how often the title was set
-  std::vector<std::string> order;
-  std::vector<std::string> messages;
+  Texts order;  // the window opened and closed
+  Texts messages;
   std::optional<std::string> pickAnswer;   // nothing: the picker is cancelled
   std::optional<std::string> pickFailure;  // the picker fails with this description
   FilePickRequest picked;
@@ -79,20 +51,13 @@ class ScreenView : public ConfigureView {
     }
   }
   void Close() override { s_.order.push_back("close"); }
-  void SetCaption(Control c, const std::string& text) override {
-    s_.captions[c] = text;
-    s_.order.push_back(ControlName(c));
-    if (c == Control::kWindow) ++s_.titles;
-  }
-  void SetToolTip(Control c, const std::string& text) override {
-    s_.captions[c] = text;
-    s_.order.push_back(std::string("tip ") + ControlName(c));
-  }
+  void SetCaption(Control c, const std::string& text) override { s_.captions[c] = text; }
+  void SetToolTip(Control c, const std::string& text) override { s_.captions[c] = text; }
   void SetText(Control box, const std::string& text) override { s_.texts[box] = text; }
   void SetTicked(Control box, bool ticked) override { s_.ticked[box] = ticked; }
   void ClearOptions() override { s_.option = Control::kWindow; }
   void SelectOption(Control option) override { s_.option = option; }
-  void SetLanguages(const std::vector<std::string>& names) override { s_.languages = names; }
+  void SetLanguages(const Texts& names) override { s_.languages = names; }
   void SelectLanguage(int index) override { s_.language = index; }
   void ShowSave(FilePickRequest& request) override {
     s_.picked = request;
@@ -124,28 +89,25 @@ Action Browse(Control b) {
 const Action kOk = [](FConfigure& f) { f.OkClicked(); };
 const Action kCancel = [](FConfigure& f) { f.CancelClicked(); };
 
-// A third language block, as a later table could add it.
+// A third language block, as a later table could add it: the French texts
+// marked "de", and its own name.
 StringTable WithGerman() {
   StringTable table = BuiltInTexts();
-  const char* texts[] = {"Konfiguration", "Programme|*.exe", " Aktion",
-                         "Deutsch",       "Abgleichen",      "PC",
-                         "KOVA",          "Nichts",          "Vorher",
-                         "Nachher",       "Löschen",         "&Ok",
-                         "Abbrechen",     "Suchen",          "Nicht gespeichert."};
-  for (int i = 0; i < 15; ++i) table.Add(201 + i, texts[i]);
+  for (int id = 1; id <= 15; ++id)
+    table.Add(200 + id, id == 4 ? "Deutsch" : "de " + table.Load(id));
   return table;
 }
 
+// The settings live in a file of the test's own (the terminal form's runs
+// use it too).
 class Configure : public ::testing::Test {
  protected:
   Configure() {
     LangOffset = 0;  // a freshly loaded component
-    SetActiveSettings(&settings_);
     UseTable(BuiltInTexts());
   }
   ~Configure() override {
     SetFConfigureFactory(nullptr);
-    SetActiveSettings(nullptr);
     LangOffset = 0;
   }
   void UseTable(const StringTable& table) {
@@ -156,13 +118,12 @@ class Configure : public ::testing::Test {
     });
   }
   // Shows the window through ConfigureConduit with `script`; returns
-  // {nSyncType, nSyncPref} as handed back (7 and 9 went in).
+  // {nSyncType, nSyncPref} as handed back (9 went in as nSyncPref).
   std::pair<int32_t, int32_t> Show(std::vector<Action> script, int32_t type = 7,
                                    std::optional<std::string> pickAnswer = std::nullopt) {
     screen_ = Screen();
     screen_.script = std::move(script);
     screen_.pickAnswer = std::move(pickAnswer);
-    settings_.writes.clear();
     handheld::Device device;
     handheld::SimPlatform platform(device, handheld::RunRequest{});
     int32_t pref = 9;
@@ -170,10 +131,14 @@ class Configure : public ::testing::Test {
     return {type, pref};
   }
   void Store(const std::string& name, const std::string& value) {
-    settings_.values[UpperAscii(name)] = value;
+    SetRegValue(kSettingsKey, name, value);
   }
+  std::string Get(const std::string& name) { return GetRegValue(kSettingsKey, name); }
+  // The four settings OK stores, "" for those not set.
+  Texts Stored() { return {Get("presync"), Get("postsync"), Get("definitif"), Get("langue")}; }
 
-  MemorySettings settings_;
+  testing::TempDir dir_;
+  lists_testing::ScopedSettings settings_{dir_.File("settings")};
   Screen screen_;
 };
 
@@ -199,16 +164,16 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
   // By language: the title and one caption.
   const char* titles[] = {"SyncBolvarin configuration Version  1.3.2",
                           "SyncBolvarin configuration Version  1.3.2",
-                          "SyncBolvarin Konfiguration Version  1.3.2"};
-  const char* syncs[] = {"Synchroniser les fichiers", "Synchronize", "Abgleichen"};
+                          "SyncBolvarin de configuration Version  1.3.2"};
+  const char* syncs[] = {"Synchroniser les fichiers", "Synchronize",
+                         "de Synchroniser les fichiers"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.langue.value_or("(absent)") + (c.german ? " german" : ""));
-    settings_.values.clear();
-    if (c.langue) Store("langue", *c.langue);
+    Store("langue", c.langue.value_or(""));
     UseTable(c.german ? WithGerman() : BuiltInTexts());
     LangOffset = c.offsetBefore;
     Show({});
-    std::vector<std::string> names = {"Français", "English"};
+    Texts names = {"Français", "English"};
     if (c.german) names.push_back("Deutsch");
     EXPECT_EQ(screen_.languages, names);
     EXPECT_EQ(screen_.language, c.selected);
@@ -216,20 +181,16 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
     EXPECT_EQ(screen_.captions[Control::kWindow], titles[c.offsetAfter / 100]);
     EXPECT_EQ(screen_.captions[Control::optSync], syncs[c.offsetAfter / 100]);
     EXPECT_EQ(screen_.captions[Control::chkDefault], names[c.offsetAfter / 100]);
-    EXPECT_EQ(screen_.titles, c.selected >= 0 ? 2 : 1);  // a selected entry applies the texts again
   }
 }
 
-TEST_F(Configure, TextsAreAppliedInOrderAndAMissingOneStopsThem) {
+// Opening sets the caption of every control and the tooltip of both
+// browse buttons.
+TEST_F(Configure, TextsAreAppliedAndAMissingOneStopsThem) {
   Show({});
-  const std::vector<std::string> once = {
-      "window",    "frmOptions",   "chkDefault",   "optSync",     "optPCToHH",
-      "optHHToPC", "optDoNothing", "Label1",       "Label2",      "chkDefinitif",
-      "btnOk",     "btnCancel",    "tip Command1", "tip Command2"};
-  std::vector<std::string> expected = {"open"};
-  for (int i = 0; i < 2; ++i) expected.insert(expected.end(), once.begin(), once.end());
-  expected.push_back("close");
-  EXPECT_EQ(screen_.order, expected);
+  EXPECT_EQ(screen_.order, (Texts{"open", "close"}));
+  EXPECT_EQ(screen_.captions.size(), 14u);
+  EXPECT_EQ(screen_.captions[Control::Command2], "Parcourir");
 
   // Without text 9 the texts stop at Label1; the rest of the opening runs.
   StringTable partial;
@@ -274,73 +235,49 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
     screen_ = Screen();
     if (c.click) screen_.script.push_back(Option(*c.click));
     screen_.script.push_back(c.ok ? kOk : kCancel);
-    settings_.writes.clear();
+    Store("definitif", "");
     FConfigureWindow().pPath = "earlier path";
     FConfigureWindow().pRegistry = "earlier key";
-    int32_t pref = 9;
-    if (!c.cfg) {
-      int32_t type = c.in;
-      notify.ConfigureConduit("conduit path", "conduit key", pref, type);
-      EXPECT_EQ(type, c.ok ? c.out : c.in);
-      EXPECT_EQ(FConfigureWindow().pPath, "conduit path");
-      EXPECT_EQ(FConfigureWindow().pRegistry, "conduit key");
-    } else {
-      int32_t perm = c.in, temp = 40, fresh = 50;
+    int32_t pref = 9, type = c.in, perm = c.in, temp = 40, fresh = 50;
+    if (c.cfg) {
       notify.CfgConduit(1, 2, "user", "folder", perm, temp, fresh, pref);
-      EXPECT_EQ(fresh, c.ok ? c.out : 50);
-      EXPECT_EQ(perm, c.in);
-      EXPECT_EQ(temp, 40);
-      EXPECT_EQ(FConfigureWindow().pPath, "earlier path");
-      EXPECT_EQ(FConfigureWindow().pRegistry, "earlier key");
+    } else {
+      notify.ConfigureConduit("conduit path", "conduit key", pref, type);
     }
+    EXPECT_EQ(c.cfg ? fresh : type, c.ok ? c.out : c.cfg ? 50 : c.in);
+    EXPECT_EQ(c.cfg ? type : fresh, c.cfg ? c.in : 50);  // the other entry's answer is left alone
+    EXPECT_EQ(perm, c.in);
+    EXPECT_EQ(temp, 40);
+    // Only ConfigureConduit hands the window its path and settings key.
+    EXPECT_EQ(FConfigureWindow().pPath, c.cfg ? "earlier path" : "conduit path");
+    EXPECT_EQ(FConfigureWindow().pRegistry, c.cfg ? "earlier key" : "conduit key");
     EXPECT_EQ(screen_.option, c.shown);  // as opened
     EXPECT_EQ(pref, c.ok ? 1 : 9);
     EXPECT_EQ(FConfigureWindow().bCancel, !c.ok);
     EXPECT_EQ(FConfigureWindow().nSyncPref, c.ok ? 1 : 2);
-    EXPECT_EQ(settings_.writes.size(), c.ok ? 4u : 0u);
+    EXPECT_EQ(Get("definitif"), c.ok ? "NON" : "");  // only OK stores
     EXPECT_FALSE(FConfigureWindow().IsLoaded());
   }
 }
 
-TEST_F(Configure, OkStoresTheSettingsInOrderAndBlankBoxesDelete) {
-  Store("presync", "old.sh");
+// OK stores the boxes as typed (a blank one deletes its setting), the
+// deletion choice and the language; "definitif" is read in any case.
+TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
   Store("postsync", "old-view");
   Show({Type(Control::PreSync, "  run.sh  "), Type(Control::PostSync, ""), Tick(true), Language(1),
         kOk});
-  EXPECT_EQ(settings_.writes, (std::vector<std::string>{"presync=  run.sh  ", "-postsync",
-                                                        "definitif=OUI", "langue=100"}));
+  EXPECT_EQ(Stored(), (Texts{"  run.sh  ", "", "OUI", "100"}));
   Show({Type(Control::PreSync, "   "), Tick(false), Language(0), kOk});
-  EXPECT_EQ(settings_.writes,
-            (std::vector<std::string>{"-presync", "-postsync", "definitif=NON", "langue=0"}));
-  EXPECT_TRUE(settings_.values.count("LANGUE"));
-  EXPECT_FALSE(settings_.values.count("PRESYNC"));
-}
-
-TEST_F(Configure, DefinitifIsReadWithoutRegardToCase) {
-  const std::pair<const char*, bool> cases[] = {{"OUI", true},  {"oui", true},  {"Oui", true},
-                                                {"NON", false}, {"YES", false}, {"1", false},
-                                                {" OUI", false}};
-  for (const auto& [stored, ticked] : cases) {
+  EXPECT_EQ(Stored(), (Texts{"", "", "NON", "0"}));
+  Show({Language(1), kCancel});  // a language chosen, then cancelled, is not stored
+  EXPECT_EQ(Get("langue"), "0");
+  for (const auto& [stored, ticked] : std::vector<std::pair<std::string, bool>>{
+           {"OUI", true}, {"oui", true}, {"NON", false}, {"YES", false}, {" OUI", false}}) {
     Store("definitif", stored);
     Show({kOk});
     EXPECT_EQ(screen_.ticked[Control::chkDefinitif], ticked) << stored;
-    EXPECT_EQ(settings_.writes[2], ticked ? "definitif=OUI" : "definitif=NON") << stored;
+    EXPECT_EQ(Get("definitif"), ticked ? "OUI" : "NON") << stored;
   }
-}
-
-TEST_F(Configure, LanguageChosenThenCancelledIsNotKept) {
-  Store("langue", "0");
-  Show({Language(1), [](FConfigure&) { EXPECT_EQ(LangOffset, 100); }, kCancel});
-  EXPECT_EQ(screen_.captions[Control::btnCancel], "Cancel");
-  EXPECT_TRUE(settings_.writes.empty());
-  Show({});
-  EXPECT_EQ(LangOffset, 0);
-  EXPECT_EQ(screen_.captions[Control::btnCancel], "Annuler");
-  // A stored value that matches no language keeps the last one chosen.
-  Store("langue", "50");
-  Show({Language(1), kCancel});
-  Show({});
-  EXPECT_EQ(screen_.captions[Control::btnCancel], "Cancel");
 }
 
 TEST_F(Configure, BrowseFillsTheBoxUnlessThePickerIsCancelled) {
@@ -366,7 +303,7 @@ TEST_F(Configure, BrowseFillsTheBoxUnlessThePickerIsCancelled) {
       EXPECT_EQ(screen_.picked.InitDir, "/opt/conduit");
       EXPECT_EQ(screen_.picked.Filter, c.language == 0 ? "Programmes|*.exe" : "Program|*.exe");
       EXPECT_EQ(screen_.picked.flags, 6148);
-      EXPECT_EQ(settings_.values[UpperAscii(name)], c.expected);
+      EXPECT_EQ(Get(name), c.expected);
     }
   }
 }
@@ -378,12 +315,16 @@ TEST_F(Configure, AFailedBrowseSaysWhy) {
   Show({[this](FConfigure&) { screen_.pickFailure = "no file dialog here"; },
         Browse(Control::Command1), kOk},
        7, "b.exe");
-  EXPECT_EQ(screen_.messages, std::vector<std::string>{"no file dialog here"});
-  EXPECT_EQ(settings_.values["PRESYNC"], "a.exe");
+  EXPECT_EQ(screen_.messages, Texts{"no file dialog here"});
+  EXPECT_EQ(Get("presync"), "a.exe");
 }
 
+// A store that refuses the change (its file cannot be made below a file):
+// each OK says so in the current language, and the window stays open.
 TEST_F(Configure, RefusedSettingsKeepTheWindowOpenAndSaySo) {
-  settings_.refuse = true;
+  testing::WriteFile(dir_.File("file"), "");
+  FileSettings refusing(dir_.File("file/settings"));
+  SetActiveSettings(&refusing);
   auto [type, pref] = Show({Option(Control::optDoNothing), kOk,
                             [](FConfigure& f) {
                               EXPECT_TRUE(f.IsLoaded());
@@ -391,37 +332,28 @@ TEST_F(Configure, RefusedSettingsKeepTheWindowOpenAndSaySo) {
                             },
                             Language(1), kOk, kCancel},
                            3);
-  EXPECT_EQ(screen_.messages, (std::vector<std::string>{"Les paramètres n'ont pas pu être "
-                                                        "enregistrés.",
-                                                        "The settings could not be saved."}));
-  // Each OK stopped at the first refused write.
-  EXPECT_EQ(settings_.writes, (std::vector<std::string>{"-presync", "-presync"}));
+  EXPECT_EQ(screen_.messages, (Texts{"Les paramètres n'ont pas pu être enregistrés.",
+                                     "The settings could not be saved."}));
   EXPECT_EQ(type, 3);
   EXPECT_EQ(pref, 9);
   EXPECT_TRUE(FConfigureWindow().bCancel);
   // Once the store takes the change, the same OK closes the window.
-  settings_.refuse = false;
+  SetActiveSettings(&settings_.file);
   EXPECT_EQ(Show({kOk}, 3), (std::pair<int32_t, int32_t>{3, 1}));
 }
 
 // The terminal form of the Linux host, through a pipe (the Windows host shows
 // the window: tests/win/host_test.cc).
 #ifndef _WIN32
-class ConfigureCommand : public ::testing::Test {
+class ConfigureCommand : public Configure {
  protected:
   testing::HostResult Run(std::vector<std::string> args, const std::string& input,
                           std::string settings = "") {
     args.insert(args.begin(), "configure");
     args.push_back("--settings");
-    args.push_back(settings.empty() ? settingsFile_ : settings);
+    args.push_back(settings.empty() ? settings_.file.path() : settings);
     return testing::RunHostWithInput(args, input);
   }
-  std::string Get(const std::string& name) {
-    FileSettings file(settingsFile_);
-    return file.Query(kSettingsKey, name).value_or("(none)");
-  }
-  testing::TempDir dir_;
-  std::string settingsFile_ = dir_.File("settings");
 };
 
 TEST_F(ConfigureCommand, PlaysTheFormFromStandardInput) {
@@ -430,20 +362,17 @@ TEST_F(ConfigureCommand, PlaysTheFormFromStandardInput) {
   EXPECT_EQ(r.out, "nSyncType=6 nSyncPref=1\n");
   EXPECT_NE(r.err.find("== SyncBolvarin configuration Version  1.3.2 =="), std::string::npos);
   EXPECT_NE(r.err.find("(*) Ne rien faire"), std::string::npos) << r.err;
-  EXPECT_EQ(Get("definitif"), "NON");
-  EXPECT_EQ(Get("langue"), "0");
+  EXPECT_EQ(Stored(), (Texts{"", "", "NON", "0"}));
 
+  const std::string picked = settings_.file.path();  // browse takes an existing file
   r = Run({"--entry", "cfg", "--type", "1"},
           "language English\naction hh2pc\r\npresync  my prog \ndelete yes\nbrowse postsync\n" +
-              settingsFile_ + "\nok\n");
+              picked + "\nok\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "nSyncNew=2 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n");
   EXPECT_NE(r.err.find("(*) Handheld overwrites desktop"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("[x] Delete older files"), std::string::npos) << r.err;
-  EXPECT_EQ(Get("presync"), " my prog ");
-  EXPECT_EQ(Get("postsync"), settingsFile_);  // picked: an existing file
-  EXPECT_EQ(Get("definitif"), "OUI");
-  EXPECT_EQ(Get("langue"), "100");
+  EXPECT_EQ(Stored(), (Texts{" my prog ", picked, "OUI", "100"}));
 
   // An unknown line is answered and the form goes on; the end of the input
   // cancels, and nothing is stored.
@@ -463,8 +392,7 @@ TEST_F(ConfigureCommand, RefusedSettingsAndBadOptions) {
   EXPECT_EQ(r.out, "cancelled nSyncNew=2 nSyncPref=0 nSyncPerm=2 nSyncTemp=2\n");
   EXPECT_NE(r.err.find("! Les paramètres n'ont pas pu être enregistrés."), std::string::npos)
       << r.err;
-  for (const auto& args :
-       std::vector<std::vector<std::string>>{{"--entry", "setup"}, {"--type", "abc"}}) {
+  for (const auto& args : std::vector<Texts>{{"--entry", "setup"}, {"--type", "abc"}}) {
     r = Run(args, "ok\n");
     EXPECT_EQ(r.status, 1) << args[1];
     EXPECT_NE(r.err.find(args[1]), std::string::npos) << r.err;
