@@ -30,23 +30,20 @@
 
 namespace bolvarin::fuzz {
 
-class WorkFolder {
- public:
-  static const std::string& Path() {
-    static WorkFolder folder;
-    return folder.path_;
-  }
+// Stops the run (libFuzzer saves the input) when a property does not hold.
+inline void Require(bool holds, const std::string& what) {
+  if (holds) return;
+  std::fprintf(stderr, "fuzz: property broken: %s\n", what.c_str());
+  std::abort();
+}
 
- private:
+// The process's folder, made on first use and removed with its contents at
+// exit.
+struct WorkFolder {
   WorkFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "syncbolvarin-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-      std::perror("mkdtemp");
-      std::abort();
-    }
-    path_ = pattern;
-    const std::string home = path_ + "/home";
+    path = (std::filesystem::temp_directory_path() / "syncbolvarin-fuzz-XXXXXX").string();
+    Require(mkdtemp(path.data()) != nullptr, "cannot make a folder in the temporary folder");
+    const std::string home = path + "/home";
     std::filesystem::create_directories(home);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
@@ -55,24 +52,18 @@ class WorkFolder {
   }
   ~WorkFolder() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path, ec);
   }
-  std::string path_;
+  std::string path;
 };
 
 // A folder for the files of one input: emptied on every call.
 inline std::string CleanFolder() {
-  const std::string folder = WorkFolder::Path() + "/files";
+  static const WorkFolder work;
+  const std::string folder = work.path + "/files";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directory(folder);
   return folder;
-}
-
-// Stops the run (libFuzzer saves the input) when a property does not hold.
-inline void Require(bool holds, const std::string& what) {
-  if (holds) return;
-  std::fprintf(stderr, "fuzz: property broken: %s\n", what.c_str());
-  std::abort();
 }
 
 inline void WriteFile(const std::string& path, std::string_view contents) {
