@@ -3,11 +3,7 @@
 // A file that loads is written back so that it loads again with the same
 // used slots (name, identifier, flag, in order) and is written back byte for
 // byte the same. A file that does not load is never replaced.
-#include <cstddef>
-#include <cstdint>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "base/mod_public.h"
 #include "base/text.h"
@@ -20,16 +16,20 @@ namespace {
 
 using Slots = std::vector<std::tuple<std::string, int, bool>>;
 
-// The slots with a name, in order: what the file keeps.
-Slots UsedSlots(const CDtCategories& categories) {
+// Loads the folder's file and saves it (which does nothing for a file that
+// did not load): the slots with a name, in order, as the file keeps them.
+std::optional<Slots> LoadAndSave(const std::string& folder, std::string& failure) {
+  CDtCategories categories;
+  categories.Create(folder);
+  failure = categories.LoadFailure();
   Slots used;
-  for (int16_t k = 0; k < kCategorySlots; ++k) {
+  for (int16_t k = 0; failure.empty() && k < kCategorySlots; ++k) {
     std::string name = categories.Name(k);
     fuzz::Require(name.size() == kCategoryNameLength, "a slot name is not 15 characters long");
-    if (TrimBlanks(name).empty()) continue;
-    used.emplace_back(name, categories.ID(k), categories.Dirty(k));
+    if (!TrimBlanks(name).empty()) used.emplace_back(name, categories.ID(k), categories.Dirty(k));
   }
-  return used;
+  categories.Save();
+  return failure.empty() ? std::optional(used) : std::nullopt;
 }
 
 }  // namespace
@@ -37,32 +37,8 @@ Slots UsedSlots(const CDtCategories& categories) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DeleteDefinitively = true;  // old files need not go to a trash here
   const std::string folder = fuzz::CleanFolder() + "/";
-  const std::string path = folder + kCategoriesFile;
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  fuzz::WriteFile(path, input);
-
-  Slots first;
-  bool refused = false;
-  {
-    CDtCategories categories;
-    categories.Create(folder);
-    refused = !categories.LoadFailure().empty();
-    if (!refused) first = UsedSlots(categories);
-    categories.Save();  // does nothing for a file that did not load
-  }
-  const std::string written = fuzz::ReadFile(path);
-  if (refused) {
-    fuzz::Require(written == input, "a categories file that does not load was changed");
-    return 0;
-  }
-
-  CDtCategories again;
-  again.Create(folder);
-  fuzz::Require(again.LoadFailure().empty(), "the written file " + fuzz::Show(written) +
-                                                 " does not load: " + again.LoadFailure());
-  fuzz::Require(UsedSlots(again) == first, "the written file " + fuzz::Show(written) +
-                                               " loads other slots than " + fuzz::Show(input));
-  again.Save();
-  fuzz::Require(fuzz::ReadFile(path) == written, "a second save changes " + fuzz::Show(written));
+  fuzz::CheckRewrite<Slots>(folder + kCategoriesFile,
+                            std::string_view(reinterpret_cast<const char*>(data), size),
+                            [&](std::string& failure) { return LoadAndSave(folder, failure); });
   return 0;
 }

@@ -5,14 +5,7 @@
 // A file that reads gives entries the block can hold; written back, it reads
 // as the same entries (each cut to the file's length); and the block built
 // from them parses back into the same lists.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "base/error.h"
 #include "fuzz/fuzz_support.h"
-#include "lists/preference_lists.h"
 
 using namespace bolvarin;
 
@@ -25,29 +18,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(folder + "/" + ((data[0] & 0x80) ? file.createName : file.readName),
                   std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
 
-  std::vector<std::string> entries;
-  try {
-    fuzz::Require(ReadPreferenceFile(folder, file, entries), "an existing list file is not found");
-  } catch (const ConduitError&) {
-    return 0;  // a file that cannot be read is refused with a description
-  }
+  std::vector<std::string> entries, cut, back;
+  bool found = false;
+  // A file that cannot be read is refused.
+  if (fuzz::Refused([&] { found = ReadPreferenceFile(folder, file, entries); })) return 0;
+  fuzz::Require(found, "an existing list file is not found");
   fuzz::Require(entries.size() <= static_cast<size_t>(file.maxLines), "too many entries read");
 
-  std::vector<std::string> cut;
   for (const std::string& entry : entries) cut.push_back(entry.substr(0, file.maxChars));
   WritePreferenceFile(folder, file, PreferenceFileContents(file, entries), /*permanent=*/true);
-  std::vector<std::string> back;
   fuzz::Require(ReadPreferenceFile(folder, file, back), "a written list file is not found");
   fuzz::Require(back == cut, "a written list file reads back other entries");
 
-  std::vector<std::string> lists[3];
+  fuzz::Lists lists;
   lists[which] = entries;
-  const std::string block =
-      BuildPreferenceBlock(std::string(kPreferenceHeaderSize, 'H'), lists[0], lists[1], lists[2]);
-  ParsePreferenceBlock(block, false);
-  fuzz::Require(
-      fuzz::Texts(ModeList) == lists[0] && fuzz::Texts(TypeList) == lists[1] &&
-          fuzz::Texts(DescList) == lists[2],
-      "the block built from a list file parses back into other lists: " + fuzz::Show(block));
+  const std::string block = fuzz::Block(std::string(kPreferenceHeaderSize, 'H'), lists);
+  fuzz::Require(fuzz::Parsed(block) == lists, "the block of a list file parses as other lists");
   return 0;
 }

@@ -11,7 +11,6 @@
 
 #include "handheld/device.h"
 #include "os/file_lock.h"
-#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin::handheld {
@@ -26,12 +25,15 @@ using bolvarin::testing::WriteFile;
 
 const std::string kSample = std::string(BOLVARIN_SOURCE_DIR) + "/samples/sample-handheld.json";
 
+// The host run as a user runs it: HOME, the XDG folders and the settings all
+// live in the test's own folder.
 class HandheldCli : public ::testing::Test {
  protected:
+  HostResult Host(const std::vector<std::string>& args) { return RunHost(args, env_); }
   // Runs `syncbolvarin handheld COMMAND --image IMAGE ARGS...`.
   HostResult Run(const std::string& command, std::vector<std::string> args = {}) {
     args.insert(args.begin(), {"handheld", command, "--image", image_});
-    return RunHost(args);
+    return Host(args);
   }
   std::string RunOk(const std::string& command, const std::vector<std::string>& args = {}) {
     HostResult r = Run(command, args);
@@ -52,19 +54,46 @@ class HandheldCli : public ::testing::Test {
     const Record* r = device.FindDatabase("MaBolvarin Data")->Find(id);
     return r != nullptr ? *r : Record{};
   }
+  // The desktop folder's files and their contents.
+  std::map<std::string, std::string> Desktop() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(desktop_))
+      files[e.path().filename()] = ReadFile(e.path());
+    return files;
+  }
 
   TempDir dir_;
-  std::string image_ = dir_.File("hh.json");
+  std::string image_ = dir_.File("hh.json"), desktop_ = dir_.File("desktop");
+  std::vector<std::string> env_ = {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("data"),
+                                   "XDG_CONFIG_HOME=" + dir_.File("config"),
+                                   "SYNCBOLVARIN_SETTINGS=" + dir_.File("settings"),
+                                   "SYNCBOLVARIN_LOCK_WAIT=0.05"};
 };
 
-TEST_F(HandheldCli, CreateMakesAnEmptyLedgerAndNeverOverwritesUnlessForced) {
+// create never overwrites unless forced; a refused command leaves the image
+// as it was; import checks the image, export prints it.
+TEST_F(HandheldCli, CreateImportExportAndRefusals) {
   RunOk("create");
   EXPECT_EQ(Device::Load(image_).FindDatabase("MaBolvarin Data")->RecordCount(), 0u);
   EXPECT_NE(Device::Load(image_).FindPreference("Bolv", 0), nullptr);
   WriteFile(image_, "precious");
   ExpectRefused("create", {}, "already exists");
   RunOk("create", {"--force"});
-  EXPECT_NO_THROW(Device::Load(image_));
+  ExpectRefused("add", {"--hex", "ABC"}, "--hex: odd number of hex digits");
+  ExpectRefused("change", {"--id", "999", "--hex", "00"}, "no record 999");
+  ExpectRefused("set-attributes", {"--id", "1", "256"}, "VALUE: \"256\"");
+  ExpectRefused("category", {"--index", "2", "--name", "Sixteen chars..."}, "at most 15");
+
+  std::string bad = dir_.File("bad.json");
+  WriteFile(bad, ReadFile(image_).replace(ReadFile(image_).find("handheld/1"), 10, "handheld/9"));
+  ExpectRefused("import", {bad}, bad + ": format: unknown image format version");
+  WriteFile(image_, ReadFile(bad));
+  ExpectRefused("add", {"--hex", "00"}, "unknown image format version");
+
+  RunOk("import", {kSample});
+  EXPECT_EQ(Device::Load(image_).ToJson(), Device::Load(kSample).ToJson());
+  // What export prints is the stored image, which the check above has just read back.
+  EXPECT_EQ(RunOk("export"), ReadFile(image_));
 }
 
 TEST_F(HandheldCli, RecordEditingMarksRecordsAsTheHandheldDoes) {
@@ -87,57 +116,12 @@ TEST_F(HandheldCli, RecordEditingMarksRecordsAsTheHandheldDoes) {
   EXPECT_EQ(std::tuple(r.category, r.attributes, r.data), std::tuple(3, 0x40, Bytes{1, 2}));
 }
 
-TEST_F(HandheldCli, RefusalsLeaveTheImageUnchanged) {
-  RunOk("create");
-  ExpectRefused("add", {"--hex", "ABC"}, "--hex: odd number of hex digits");
-  ExpectRefused("change", {"--id", "999", "--hex", "00"}, "no record 999");
-  ExpectRefused("set-attributes", {"--id", "1", "256"}, "VALUE: \"256\"");
-  ExpectRefused("category", {"--index", "2", "--name", "Sixteen chars..."}, "at most 15");
-
-  std::string bad = dir_.File("bad.json");
-  WriteFile(bad, ReadFile(image_).replace(ReadFile(image_).find("handheld/1"), 10, "handheld/9"));
-  ExpectRefused("import", {bad}, bad + ": format: unknown image format version");
-  WriteFile(image_, ReadFile(bad));
-  ExpectRefused("add", {"--hex", "00"}, "unknown image format version");
-}
-
-TEST_F(HandheldCli, ExportPrintsTheImageThatImportReads) {
-  RunOk("import", {kSample});
-  EXPECT_EQ(Device::Load(image_).ToJson(), Device::Load(kSample).ToJson());
-  // What export prints is the stored image, which the check above has just read back.
-  EXPECT_EQ(RunOk("export"), ReadFile(image_));
-}
-
-// `syncbolvarin sync` as a user runs it: HOME, the XDG folders and the
-// settings all live in the test's own folder.
-class SyncCli : public ::testing::Test {
- protected:
-  HostResult Sync(std::vector<std::string> args) {
-    args.insert(args.begin(), {"sync", "--desktop", desktop_});
-    return RunHost(args, env_);
-  }
-  // The desktop folder's files and their contents.
-  std::map<std::string, std::string> Desktop() {
-    std::map<std::string, std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(desktop_))
-      files[e.path().filename()] = ReadFile(e.path());
-    return files;
-  }
-
-  TempDir dir_;
-  std::string desktop_ = dir_.File("desktop");
-  std::string image_ = dir_.File("hh.json");
-  std::vector<std::string> env_ = {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("data"),
-                                   "XDG_CONFIG_HOME=" + dir_.File("config"),
-                                   "SYNCBOLVARIN_SETTINGS=" + dir_.File("settings")};
-};
-
 // 0: the log holds no error line; 2: the run finished but logged one; 1: the
 // host itself failed, a command-line mistake included. --help and --version
 // are no mistakes.
-TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
+TEST_F(HandheldCli, SyncExitStatusTellsHowTheRunWent) {
   std::filesystem::create_directories(desktop_);
-  ASSERT_EQ(RunHost({"handheld", "create", "--image", image_}, env_).status, 0);
+  RunOk("create");
   // Runs with and without an error line in the log are the record scenarios'.
   for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
            {{"sync", "--desktop", desktop_, "--handheld", image_, "--bogus"}, 1},
@@ -145,13 +129,13 @@ TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
            {{"no-such-command"}, 1},
            {{"sync", "--help"}, 0},
            {{"--version"}, 0}}) {
-    HostResult r = RunHost(args, env_);
+    HostResult r = Host(args);
     EXPECT_EQ(r.status, status) << args.back() << ": " << r.out << r.err;
   }
   // What the programs started around a run print goes to standard error,
   // never into the log on standard output.
-  RunHost({"settings", "set", "presync", "echo noise-from-presync"}, env_);
-  HostResult r = Sync({"--handheld", image_});
+  Host({"settings", "set", "presync", "echo noise-from-presync"});
+  HostResult r = Host({"sync", "--desktop", desktop_, "--handheld", image_});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("noise-from-presync"), std::string::npos) << r.err;
@@ -159,18 +143,20 @@ TEST_F(SyncCli, ExitStatusTellsHowTheRunWent) {
 
 // A missing image is an error unless --create is given, and an image that
 // cannot be written is found before the run: the desktop stays as it was.
-TEST_F(SyncCli, MistypedImagePathLeavesTheDesktopUntouched) {
+TEST_F(HandheldCli, SyncWithAMistypedImagePathLeavesTheDesktopUntouched) {
   std::filesystem::create_directories(desktop_);
   WriteFile(desktop_ + "/MaBolvarin.txt", "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
   WriteFile(desktop_ + "/categories.txt", "Food, 1,False\r\n");
   const auto before = Desktop();
   const std::string mistyped = dir_.File("no-such-dir/hh.json");
   for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"--handheld", mistyped, "--type", "hh2pc"}, "\"" + mistyped + "\" does not exist"},
-           {{"--handheld", mistyped, "--type", "hh2pc", "--create"},
+           {{"--handheld", mistyped}, "\"" + mistyped + "\" does not exist"},
+           {{"--handheld", mistyped, "--create"},
             "cannot write \"" + mistyped + "\": the folder \"" + dir_.File("no-such-dir") + "\""},
-           {{"--handheld", image_, "--type", "hh2pc"}, "\"" + image_ + "\" does not exist"}}) {
-    HostResult r = Sync(args);
+           {{"--handheld", image_}, "\"" + image_ + "\" does not exist"}}) {
+    std::vector<std::string> sync = {"sync", "--desktop", desktop_, "--type", "hh2pc"};
+    sync.insert(sync.end(), args.begin(), args.end());
+    HostResult r = Host(sync);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");  // no run started
@@ -184,15 +170,11 @@ TEST_F(SyncCli, MistypedImagePathLeavesTheDesktopUntouched) {
 // then refuses and names the lock and its holder; once the lock is free it
 // runs and clears what a killed command left beside the image.
 TEST_F(HandheldCli, ACommandWaitsForTheImageLockThenRefusesNamingItsHolder) {
-  using bolvarin::testing::ScopedEnv;
-  ScopedEnv home("HOME", dir_.path()), data("XDG_DATA_HOME", dir_.File("data")),
-      config("XDG_CONFIG_HOME", dir_.File("config")), wait("SYNCBOLVARIN_LOCK_WAIT", "0.05");
   RunOk("create");
-  const std::string desktop = dir_.File("desktop");
   const std::vector<std::vector<std::string>> commands = {
       {"handheld", "add", "--image", image_, "--line",
        "0;5; 0;02/02/2026 07:45:00;-34900;1;1;6;;;;;Train"},
-      {"sync", "--handheld", image_, "--desktop", desktop},
+      {"sync", "--handheld", image_, "--desktop", desktop_},
   };
   const std::string leftover = dir_.File(".hh.json.syncbolvarin-Zz9Yy8");
   const std::string lookAlike = dir_.File(".hh.json.tmp-Zz9Yy8");
@@ -201,23 +183,23 @@ TEST_F(HandheldCli, ACommandWaitsForTheImageLockThenRefusesNamingItsHolder) {
     const std::string before = ReadFile(image_);
     {
       FileLock held(LockFileOf(image_), "test holder", std::chrono::milliseconds(0));
-      HostResult r = RunHost(command);
+      HostResult r = Host(command);
       EXPECT_EQ(r.status, 1);
       EXPECT_NE(r.err.find("The lock file \"" + image_ +
                            ".lock\" is held by test holder (process " + std::to_string(getpid())),
                 std::string::npos)
           << r.err;
       EXPECT_EQ(ReadFile(image_), before);
-      EXPECT_FALSE(std::filesystem::exists(desktop + "/MaBolvarin.txt"));
+      EXPECT_FALSE(Exists(desktop_ + "/MaBolvarin.txt"));
     }
     WriteFile(leftover, "partial");
     WriteFile(lookAlike, "someone else's");
-    HostResult r = RunHost(command);
+    HostResult r = Host(command);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(ReadFile(image_), before);
-    EXPECT_FALSE(std::filesystem::exists(leftover));
-    EXPECT_TRUE(std::filesystem::exists(lookAlike));
-    EXPECT_FALSE(std::filesystem::exists(image_ + ".lock"));
+    EXPECT_FALSE(Exists(leftover));
+    EXPECT_TRUE(Exists(lookAlike));
+    EXPECT_FALSE(Exists(image_ + ".lock"));
   }
 }
 
