@@ -1,13 +1,18 @@
-// The preference block, the three list files, and their exchange with the
-// handheld in the three kinds of run that touch them.
+// The three preference lists (the block, the list files and their exchange
+// with the handheld) and the category synchronisation, in whole runs on the
+// simulated handheld for the kinds of run that touch them.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+#include <span>
+#include <sstream>
 #include <tuple>
 
 #include "base/error.h"
 #include "base/host_events.h"
 #include "base/mod_public.h"
+#include "conduit/cnotify.h"
 #include "lists/preference_lists.h"
 #include "os/files.h"
 #include "tests/lists_test_support.h"
@@ -16,14 +21,87 @@
 namespace bolvarin {
 namespace {
 
-using lists_testing::Block;
-using lists_testing::kHeader;
 using lists_testing::Lines;
-using lists_testing::Numbered;
 using lists_testing::Texts;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
+
+// A 24-byte preference header with 0 bytes and high bytes in it, so a header
+// that is not carried over whole shows.
+const std::string kHeader(
+    "\0\xA1\xA2\0\xA4\xA5\0\xA7\xA8\0\xAA\xAB\0\xAD\xAE\0\xB0\xB1\0\xB3\xB4\0\xB6\xB7", 24);
+
+// A preference block as the handheld application lays it out: the header,
+// then each list as entries ended by 0 and a 0 ending the list (a list of
+// 63 types has no ending 0), then the final 0.
+std::string Block(const Texts& modes, const Texts& types, const Texts& descs,
+                  const std::string& header = kHeader) {
+  std::string block = header;
+  for (const Texts* list : {&modes, &types, &descs}) {
+    for (const auto& entry : *list) block += entry + '\0';
+    if (list != &types || types.size() != 63) block += '\0';
+  }
+  return block + '\0';
+}
+
+// "prefix1", "prefix2", ...
+Texts Numbered(const std::string& prefix, int count) {
+  Texts out;
+  for (int i = 1; i <= count; ++i) out.push_back(prefix + std::to_string(i));
+  return out;
+}
+
+// Category slots as "name id T|F" lines, the dirty flag last: the first
+// `count` slots of the handheld, or the slots a text gives.
+std::string Slots(const handheld::Device& device, size_t count) {
+  std::string out;
+  for (const auto& slot : std::span(device.databases[0].categories).first(count))
+    out += slot.name + " " + std::to_string(slot.id) + (slot.dirty ? " T\n" : " F\n");
+  return out;
+}
+std::vector<handheld::Category> Slots(const std::string& text) {
+  std::vector<handheld::Category> slots;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const size_t flag = line.rfind(' '), id = line.rfind(' ', flag - 1);
+    slots.push_back({line.substr(0, id), std::stoi(line.substr(id + 1)), line.back() == 'T'});
+  }
+  return slots;
+}
+
+std::string PreferenceText(const handheld::Device& device) {
+  return std::string(device.preferences[0].data.begin(), device.preferences[0].data.end());
+}
+
+// What one run left behind besides the device and the files.
+struct RunResult {
+  std::vector<handheld::LogEntry> log;
+  Texts categoryCalls;
+
+  // The log lines that contain `piece`.
+  Texts LinesWith(const std::string& piece) const {
+    Texts out;
+    for (const auto& entry : log)
+      if (entry.text.find(piece) != std::string::npos) out.push_back(entry.text);
+    return out;
+  }
+};
+
+// One whole run of `syncType` over `device`, with the desktop folder
+// `desktop`, as the sync manager starts it; the platform operation
+// `failing` (when not empty) raises. Replaced files are deleted for good,
+// so the tests leave nothing in the user's trash.
+RunResult RunSync(handheld::Device& device, const std::string& desktop, int32_t syncType,
+                  const std::string& failing = "") {
+  testing::TempDir dir;
+  lists_testing::ScopedSettings settings(dir.File("settings"));
+  settings.file.Set(kSettingsKey, "DEFINITIF", "OUI");
+  handheld::SimPlatform platform(device, {syncType, desktop});
+  if (!failing.empty()) platform.FailOperation(failing);
+  CNotify(platform).BeginProcess();
+  return {platform.log(), platform.categoryCalls()};
+}
 
 constexpr char kNone[] = "<none>";  // a file that does not exist
 
@@ -189,11 +267,11 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
     for (int i = 0; i < 3; ++i)
       if (c.files[i] != kNone) WriteFile(desktop.File(names[i]), c.files[i]);
     auto device = lists_testing::MakeDevice(c.block);
-    auto result = lists_testing::RunSync(device, desktop.path(), c.type, c.failing);
+    auto result = RunSync(device, desktop.path(), c.type, c.failing);
     auto lines = result.LinesWith("Preference - ");
     ASSERT_EQ(lines.size(), *c.log ? 1u : 0u) << ::testing::PrintToString(lines);
     for (const auto& line : lines) EXPECT_NE(line.find(c.log), std::string::npos) << line;
-    EXPECT_EQ(lists_testing::PreferenceText(device), c.blockAfter.empty() ? c.block : c.blockAfter);
+    EXPECT_EQ(PreferenceText(device), c.blockAfter.empty() ? c.block : c.blockAfter);
     EXPECT_EQ(device.preferences[0].version, 7);
     const Texts& after = c.filesAfter.empty() ? c.files : c.filesAfter;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ListFile(desktop.path(), names[i]), after[i]);
@@ -228,14 +306,100 @@ TEST(PreferencesSync, MergeByPositionSendsTheSameListsToBothSides) {
     TempDir desktop;
     auto device = lists_testing::MakeDevice(Block(handheld, {"Food"}, {"Rent"}));
     if (file != kNone) WriteFile(desktop.File("mode.txt"), file);
-    auto result = lists_testing::RunSync(device, desktop.path(), 0);
+    auto result = RunSync(device, desktop.path(), 0);
     EXPECT_EQ(result.LinesWith("Preference - "), Texts{});
-    EXPECT_EQ(lists_testing::PreferenceText(device), Block(merged, {"Food"}, {"Rent"}));
+    EXPECT_EQ(PreferenceText(device), Block(merged, {"Food"}, {"Rent"}));
     std::string modeFile;  // entries cut to 30 characters
     for (const auto& entry : merged) modeFile += entry.substr(0, 30) + "\r\n";
     EXPECT_EQ(ListFile(desktop.path(), "mode.txt"), modeFile);
     EXPECT_EQ(ListFile(desktop.path(), "type.txt") + ListFile(desktop.path(), "desc.txt"),
               "Food\r\nRent\r\n");
+  }
+}
+
+// The calls of the desktop-to-handheld pass when it copies `count` slots.
+Texts PassCalls(int count) {
+  Texts calls{"ResetDirtyFlags", "Commit"};
+  for (int i = 0; i < count; ++i) {
+    for (const char* what : {"Name ", "ID ", "Dirty "}) calls.push_back(what + std::to_string(i));
+  }
+  calls.push_back("LastIndex " + std::to_string(count - 1));
+  calls.push_back("Commit");
+  return calls;
+}
+
+constexpr int kNoPass = -2;
+
+// Each kind of run over the handheld's slots (as Slots() writes them) and
+// categories.txt. An unreadable file is left as it is and neither side's
+// categories change, whatever the run: a name the handheld cannot store (a
+// 0 byte) makes the file unreadable, so it never reaches the handheld.
+TEST(CategorySync, EachKindOfRun) {
+  std::string hh16, dirty16;
+  for (int i = 0; i < 16; ++i) {
+    hh16 += "HH" + std::to_string(i) + " " + std::to_string(40 + i) + " T\n";
+    dirty16 += "C" + std::to_string(i) + ", " + std::to_string(i + 100) + ",True\r\n";
+  }
+  const std::string bad("A\0B, 1,True\r\nC, 2,True\r\n", 24), badSlots = "Home 1 T\nW 2 F\n 0 F\n";
+  const char* const unreadable = ", line 1: the name holds the character 0";
+  const char* const over255 = "handheld category slot 1: identifier 300 is outside 0 to 255";
+  struct Case {
+    const char* what;
+    int32_t type;
+    std::string handheld, file, fileAfter;
+    std::string slotsAfter;  // the handheld's first three slots
+    int copiedBack;          // slots the desktop-to-handheld pass copies, or kNoPass
+    const char* error;       // a piece of the one SyncCategories log line
+  } cases[] = {
+      {"fast: changed handheld slots over, then the desktop's changed run back", 0,
+       "Home 1 T\nWork 2 F\nGifts 3 T\n", "Food, 10,False\r\nCar, 11,True\r\nFun, 12,True\r\n",
+       "Home, 1,True\r\nCar, 11,True\r\nGifts, 3,True\r\n", "Home 1 T\nCar 11 T\nGifts 3 T\n", 3,
+       ""},
+      {"fast: clean slots stay on their side", 0, "Home 1 F\nWork 2 T\n",
+       "Food, 10,False\r\nCar, 11,False\r\n", "Food, 10,False\r\nWork, 2,True\r\n",
+       "Home 1 F\nWork 2 F\n 0 F\n", 0, ""},
+      {"slow: the file is only rewritten", 1, "Home 1 T\n", "  Travel ,5 , False \nHome,1,True",
+       "Travel, 5,False\r\nHome, 1,True\r\n", "Home 1 T\n 0 F\n 0 F\n", kNoPass, ""},
+      {"copy to desktop: every slot whatever its flag", 2, "Home 1 F\n 0 F\nWork 2 T\n",
+       "A, 1,True\r\nB, 2,True\r\nC, 3,True\r\nD, 4,True\r\n", "Home, 1,False\r\nWork, 2,True\r\n",
+       "Home 1 F\n 0 F\nWork 2 T\n", kNoPass, ""},
+      {"copy to desktop: identifier 300 leaves the desktop as it was", 2,
+       "S0 10 F\nNew 300 F\nS2 12 F\n", "Old0, 50,True\r\nOld1, 51,True\r\nOld2, 52,True\r\n",
+       "Old0, 50,True\r\nOld1, 51,True\r\nOld2, 52,True\r\n", "S0 10 F\nNew 300 F\nS2 12 F\n",
+       kNoPass, over255},
+      {"fast: identifier 300 in a changed slot leaves both sides as they were", 0,
+       "S0 10 T\nNew 300 T\n", "Old0, 50,True\r\nOld1, 51,True\r\n",
+       "Old0, 50,True\r\nOld1, 51,True\r\n", "S0 10 T\nNew 300 T\n 0 F\n", kNoPass, over255},
+      {"copy to handheld: the leading run of changed slots", 3, hh16,
+       "A, 1,True\r\nB, 2,True\r\nC, 3,False\r\nD, 4,True\r\n",
+       "A, 1,True\r\nB, 2,True\r\nC, 3,False\r\nD, 4,True\r\n", "A 1 T\nB 2 T\nHH2 42 F\n", 2, ""},
+      {"copy to handheld: slot 0 clean", 3, hh16, "A, 1,False\r\nB, 2,True\r\n",
+       "A, 1,False\r\nB, 2,True\r\n", "HH0 40 F\nHH1 41 F\nHH2 42 F\n", 0, ""},
+      {"copy to handheld: all sixteen", 3, hh16, dirty16, dirty16, "C0 100 T\nC1 101 T\nC2 102 T\n",
+       16, ""},
+      {"fast, unreadable file", 0, badSlots, bad, bad, badSlots, kNoPass, unreadable},
+      {"slow, unreadable file", 1, badSlots, bad, bad, badSlots, kNoPass, unreadable},
+      {"copy to desktop, unreadable file", 2, badSlots, bad, bad, badSlots, kNoPass, unreadable},
+      {"copy to handheld, unreadable file", 3, badSlots, bad, bad, badSlots, kNoPass, unreadable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::TempDir desktop;
+    auto device = lists_testing::MakeDevice(Block({}, {}, {}), Slots(c.handheld));
+    const std::string path = testing::NativePath(desktop.path(), "categories.txt");
+    WriteFile(path, c.file);
+    auto result = RunSync(device, desktop.path(), c.type);
+    const Texts lines = result.LinesWith(" - SyncCategories - ");
+    ASSERT_EQ(lines.size(), *c.error ? 1u : 0u);
+    for (const auto& line : lines) {
+      EXPECT_NE(line.find((c.error == unreadable ? path : "") + c.error), std::string::npos)
+          << line;
+    }
+    EXPECT_EQ(ReadFile(path), c.fileAfter);
+    EXPECT_EQ(Slots(device, 3), c.slotsAfter);
+    EXPECT_EQ(result.categoryCalls, c.copiedBack == kNoPass ? Texts{} : PassCalls(c.copiedBack));
+    EXPECT_EQ(device.databases[0].lastIndex,
+              c.copiedBack == kNoPass ? std::nullopt : std::optional(c.copiedBack - 1));
   }
 }
 
