@@ -63,8 +63,8 @@ TEST(RecordCodec, RecordsAndLines) {
       {kBoth, "FF9F0000 7FFFFFFF 3FF90000", "31/12/2031;2147483647;2;;;;;;;"},
       {kBoth, "C7990000 00000000 40000000 0000FFFF", "25/12/2003;0;0;0;0;;;0;;"},
       // Every item, in the order number A, second date, link, number B; ";" and LF in the note.
-      {kBoth, "C7990000 00000000 40062000 FFFFFFFF C799 1B00FFFF 00000010 783B0A79",
-       "25/12/2003;0;0;0;0;-1;25/12/2003;1B;16;x;\ny"},
+      {kBoth, "C7990000 00000000 40062000 FFFFFFFF C841 1B00FFFF 12345678 783B0A79",
+       "25/12/2003;0;0;0;0;-1;01/02/2004;1B;305419896;x;\ny"},
       // Controls other than LF become blanks.
       {kDecodes, "C7990000 00000000 00000000 610D620A630964", "25/12/2003;0;0;0;0;;;;;a b\nc d"},
       // Bits of bytes 10 and 11 that carry no item, and the link item's last three bytes, are
