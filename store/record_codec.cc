@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/date_time.h"
 #include "base/error.h"
 #include "base/hex.h"
 #include "base/host_events.h"
@@ -239,17 +240,7 @@ std::array<std::string_view, kFieldCount> SplitLine(std::string_view line) {
   return fields;
 }
 
-}  // namespace
-
-std::string BlankControls(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    auto code = static_cast<unsigned char>(c);
-    if (code < 32 && code != '\n') c = ' ';
-  }
-  return out;
-}
-
+// The packed date word (`whole`) or the hour and minute bytes of a date.
 std::string DateToBytes(const DateTime& date, bool whole) {
   if (!date.IsValid()) {
     Raise(err::kBadLine, "Date " + DescribeParts(date, true) + " is no valid date");
@@ -270,11 +261,23 @@ std::string DateToBytes(const DateTime& date, bool whole) {
   return out;
 }
 
+// The four big-endian bytes of a signed 32-bit number.
 std::string LongToBytes(int32_t number) {
   auto value = static_cast<uint32_t>(number);
   std::string out(4, '\0');
   for (int i = 0; i < 4; ++i)
     out[static_cast<size_t>(i)] = static_cast<char>(value >> (24 - 8 * i));
+  return out;
+}
+
+}  // namespace
+
+std::string BlankControls(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    auto code = static_cast<unsigned char>(c);
+    if (code < 32 && code != '\n') c = ' ';
+  }
   return out;
 }
 

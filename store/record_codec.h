@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "base/date_time.h"
 #include "base/tagged_value.h"
 
 namespace bolvarin {
@@ -36,8 +35,8 @@ void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& 
 // The attributes of a line (field 2) alone, without converting the rest.
 int32_t LineAttributes(std::string_view line);
 
+// The text with every control character but LF made a blank, as a record
+// note holds it.
 std::string BlankControls(std::string_view text);
-std::string DateToBytes(const DateTime& date, bool whole);
-std::string LongToBytes(int32_t number);
 
 }  // namespace bolvarin
