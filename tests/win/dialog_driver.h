@@ -29,23 +29,12 @@ inline std::string TextOf(HWND window) {
 // The top-level windows of a class that `accept` takes, in the system's
 // order. Windows of one Wine session are seen across processes, and
 // messages sent to them reach the process that owns them.
-inline std::vector<HWND> WindowsOfClass(const std::string& className,
+inline std::vector<HWND> WindowsOfClass(const char* className,
                                         const std::function<bool(HWND)>& accept) {
-  struct Search {
-    const std::string& name;
-    const std::function<bool(HWND)>& accept;
-    std::vector<HWND> found;
-  } search{className, accept, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) CALLBACK -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        char name[32] = {};
-        GetClassNameA(window, name, sizeof name);
-        if (name == s->name && s->accept(window)) s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> found;
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, className, nullptr)) != nullptr;)
+    if (accept(w)) found.push_back(w);
+  return found;
 }
 inline bool OfThread(HWND window, DWORD thread) {
   return GetWindowThreadProcessId(window, nullptr) == thread;
@@ -55,22 +44,17 @@ inline bool OfProcess(HWND window, DWORD process) {
   GetWindowThreadProcessId(window, &owner);
   return owner == process;
 }
-inline bool SameThread(HWND a, HWND b) { return OfThread(a, GetWindowThreadProcessId(b, nullptr)); }
-
-// The visible dialog windows (#32770) that `accept` takes.
-inline std::vector<HWND> Dialogs(const std::function<bool(HWND)>& accept) {
-  return WindowsOfClass("#32770", [&](HWND w) { return IsWindowVisible(w) && accept(w); });
-}
 
 // Waits (up to `seconds`, polling) for a visible dialog that `accept`
-// takes; nullptr when none came.
+// takes; throws when none came.
 inline HWND WaitForDialog(const std::function<bool(HWND)>& accept, int seconds = 10) {
   for (int i = 0; i < seconds * 100; ++i) {
-    std::vector<HWND> found = Dialogs(accept);
+    std::vector<HWND> found =
+        WindowsOfClass("#32770", [&](HWND w) { return IsWindowVisible(w) && accept(w); });
     if (!found.empty()) return found.front();
     Sleep(10);
   }
-  return nullptr;
+  throw std::runtime_error("the window did not appear");
 }
 
 // Waits for a window to be gone; false when it is still there after ten seconds.
@@ -87,31 +71,31 @@ inline std::string WhileShown(const std::function<void()>& show,
                               const std::function<void(HWND)>& drive) {
   const DWORD thread = GetCurrentThreadId();
   std::string complaint;
-  std::thread driver([&] {
-    HWND dialog = WaitForDialog([thread](HWND w) { return OfThread(w, thread); });
-    if (dialog == nullptr) {
-      complaint = "the window did not appear";
-      return;
-    }
+  std::jthread driver([&] {
     try {
+      HWND dialog = WaitForDialog([thread](HWND w) { return OfThread(w, thread); });
       drive(dialog);
       // The driver's last action closes the window; one still open after
       // that is a failure, not a hang.
       if (!WaitGone(dialog)) throw std::runtime_error("the window is still open");
     } catch (const std::exception& e) {
       complaint = e.what();
-      for (HWND window : Dialogs([thread](HWND w) { return OfThread(w, thread); }))
+      for (HWND window : WindowsOfClass("#32770", [thread](HWND w) { return OfThread(w, thread); }))
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
   });
-  try {
-    show();
-  } catch (...) {
-    driver.join();
-    throw;
-  }
+  show();  // the driver is joined also when this throws
   driver.join();
   return complaint;
+}
+
+// Throws (which closes the window and fails the test) when `condition` is
+// false, or `actual` is not `expected`.
+inline void Want(const std::string& what, bool condition) {
+  if (!condition) throw std::runtime_error(what);
+}
+inline void Want(const std::string& what, const std::string& actual, const std::string& expected) {
+  Want(what + ": \"" + actual + "\", expected \"" + expected + "\"", actual == expected);
 }
 
 // Control helpers for the driver thread. SendMessage waits for the window's
@@ -146,26 +130,6 @@ inline void Choose(HWND dialog, int id, int index) {
 inline void PostKey(HWND dialog, int id, WPARAM key) {
   PostMessageW(Item(dialog, id), WM_KEYDOWN, key, 0);
   PostMessageW(Item(dialog, id), WM_KEYUP, key, 0);
-}
-
-// An access key (Alt and a letter) pressed in a control.
-inline void PostAccessKey(HWND dialog, int id, wchar_t letter) {
-  PostMessageW(Item(dialog, id), WM_SYSCHAR, letter, 1 << 29);
-}
-
-// The text of a message box (its static controls, joined).
-inline std::string MessageText(HWND box) {
-  std::string text;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM data) CALLBACK -> BOOL {
-        char name[16] = {};
-        GetClassNameA(child, name, sizeof name);
-        if (std::string(name) == "Static") *reinterpret_cast<std::string*>(data) += TextOf(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&text));
-  return text;
 }
 
 // A text value of the registry (name nullptr: the key's default value), or

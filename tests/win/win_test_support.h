@@ -1,18 +1,13 @@
-// What the Windows tests share: where the built programs are, and the
-// folders that the environment must keep inside the test's own tree.
+// What the Windows tests share: where the built programs are, running them,
+// the classes' registry keys, and the COM servers registered for a test.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "tests/test_util.h"
 #include "tests/win/dialog_driver.h"
-#include "windows/com/com_glue.h"
-#include "windows/com/com_raii.h"
+#include "windows/com/late_bound.h"
 
 namespace bolvarin::testing {
 
@@ -39,32 +34,17 @@ inline std::string TrashFolder() {
   return dataHome.empty() ? "" : WinPath(dataHome + "/Trash");
 }
 
-// Runs a command line and returns its exit code (-1 when it cannot start).
-inline long RunProgram(const std::string& command) {
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
-    return -1;
-  WaitForSingleObject(info.hProcess, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(info.hProcess, &code);
-  CloseHandle(info.hProcess);
-  CloseHandle(info.hThread);
-  return static_cast<long>(code);
-}
-
-// Runs the host program (as RunHost) and calls `whileRunning` with its
-// process id while it runs, to drive its windows; then waits for it to end.
-// The program is ended when the driver throws or it does not end after.
+// Runs a command line (as RunHost runs the host) and calls `whileRunning`,
+// when given, with its process id while it runs, to drive its windows; then
+// waits for it to end. The program is ended when the driver throws or it does
+// not end after. RunHostWhile does the same for the host program.
+HostResult RunCommand(const std::string& line,
+                      const std::function<void(DWORD)>& whileRunning = nullptr);
 HostResult RunHostWhile(const std::vector<std::string>& args,
                         const std::function<void(DWORD)>& whileRunning);
 
-inline long Regsvr32(const std::string& options, const std::string& dll) {
-  return RunProgram("regsvr32 /s " + options + "\"" + dll + "\"");
+inline int Regsvr32(const std::string& options, const std::string& dll) {
+  return RunCommand("regsvr32 /s " + options + "\"" + dll + "\"").status;
 }
 
 inline bool KeyExists(HKEY root, const std::string& key) {
@@ -76,84 +56,47 @@ inline bool KeyExists(HKEY root, const std::string& key) {
 
 // A value under HKEY_CLASSES_ROOT (nullptr: the key's default value), or
 // "<missing>".
-inline std::string ClassValue(const std::string& key, const char* name) {
+inline std::string ClassValue(const std::string& key, const char* name = nullptr) {
   return RegistryText(HKEY_CLASSES_ROOT, key, name, "<missing>");
 }
 
-// Arguments for CallByName; a text argument borrows the Bstr's string.
-inline VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-inline VARIANT Text(const com::Bstr& text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text.get();
-  return v;
-}
-
-// What a late-bound call gave: its HRESULT, and on DISP_E_EXCEPTION the
-// error's number and description.
-struct Called {
-  HRESULT hr;
-  SCODE scode;
-  std::string error;
-};
-
-// Calls the method `name` of `object` through IDispatch with `args` in
-// order, as a late-bound client does; its value goes to `result`.
-inline Called CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args,
-                         com::Variant* result = nullptr) {
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  DISPID id;
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return {hr, 0, {}};
-  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-  UINT bad = 0;
-  EXCEPINFO exception{};
-  com::Variant ignored;
-  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                      (result ? *result : ignored).Out(), &exception, &bad);
-  com::Bstr description = com::Bstr::Adopt(exception.bstrDescription),
-            source = com::Bstr::Adopt(exception.bstrSource),
-            help = com::Bstr::Adopt(exception.bstrHelpFile);
-  return {hr, exception.scode, description.get() ? com::FromBstr(description.get()) : ""};
-}
-
 // COM ready on this thread and `dlls` registered with regsvr32 for the test;
-// unregistered afterwards, last first. Fixtures over it release their
-// objects before its TearDown.
+// unregistered afterwards, last first. The objects that fixtures over it
+// hold as members are released before that.
 class RegisteredServers : public ::testing::Test {
  protected:
-  explicit RegisteredServers(std::vector<std::string> dlls) : dlls_(std::move(dlls)) {}
-  void SetUp() override {
-    for (const std::string& dll : dlls_) ASSERT_EQ(Regsvr32("", dll), 0) << dll;
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    initialised_ = true;
+  explicit RegisteredServers(std::vector<std::string> dlls) : dlls_(std::move(dlls)) {
+    for (const std::string& dll : dlls_) EXPECT_EQ(Regsvr32("", dll), 0) << dll;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   }
-  void TearDown() override {
-    if (initialised_) CoUninitialize();
+  ~RegisteredServers() override {
+    CoUninitialize();
     for (auto dll = dlls_.rbegin(); dll != dlls_.rend(); ++dll)
       EXPECT_EQ(Regsvr32("/u ", *dll), 0) << *dll;
   }
-  static com::ComPtr<IDispatch> Create(const wchar_t* progId) {
-    CLSID clsid;
+  static com::ComPtr<IDispatch> Create(const char* progId) {
     com::ComPtr<IDispatch> object;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) {
-      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                       reinterpret_cast<void**>(object.Out()));
-    }
+    com::CreateByProgId(progId, CLSCTX_INPROC_SERVER, object);
     return object;
   }
 
  private:
   std::vector<std::string> dlls_;
-  bool initialised_ = false;
 };
+
+// A class object of a loaded server, through its DllGetClassObject.
+inline HRESULT GetClassObject(HMODULE module, REFCLSID clsid, com::ComPtr<IClassFactory>& factory) {
+  auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  return entry != nullptr ? entry(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))
+                          : E_NOTIMPL;
+}
+
+// A server's DllCanUnloadNow.
+inline HRESULT CanUnloadNow(HMODULE module) {
+  auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return entry != nullptr ? entry() : E_NOTIMPL;
+}
 
 }  // namespace bolvarin::testing
