@@ -2,7 +2,6 @@
 // file, one `syncbolvarin sync`, then both sides checked.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "handheld/device.h"
@@ -210,19 +209,6 @@ TEST_F(EngineScenario, EachKindOfRun) {
     EXPECT_EQ(c.handheldAfter.value_or(before), HandheldRecords(c.handheldAfter == std::nullopt));
     EXPECT_EQ(c.desktopAfter.value_or(c.desktop), DesktopLines());
   }
-}
-
-TEST_F(EngineScenario, FirstSyncCreatesBothSides) {
-  auto result = Sync("fast", /*create=*/true);
-  // An empty handheld has no preference block yet, which the log reports.
-  ASSERT_EQ(2, result.status) << result.err;
-  EXPECT_NE(std::string::npos, result.out.find("SyncBolvarin - SyncPreference - preference 0"));
-  EXPECT_EQ("", ReadFile(dir_.File("MaBolvarin.txt")));
-  const auto image = nlohmann::json::parse(ReadFile(image_));
-  ASSERT_EQ(1u, image["databases"].size());
-  EXPECT_EQ("MaBolvarin Data", image["databases"][0]["name"]);
-  EXPECT_EQ("Bolv", image["databases"][0]["creator"]);
-  EXPECT_EQ("Data", image["databases"][0]["type"]);
 }
 
 }  // namespace
