@@ -131,16 +131,6 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
   }
 }
 
-TEST_F(RunDriverTest, DefinitifIsReadInAnyCase) {
-  for (const auto& [stored, expected] : std::vector<std::pair<std::string, bool>>{
-           {"OUI", true}, {"oui", true}, {"NON", false}, {"YES", false}, {" OUI", false}}) {
-    SetRegValue(kSettingsKey, "definitif", stored);
-    DeleteDefinitively = !expected;
-    Run(6);
-    EXPECT_EQ(expected, DeleteDefinitively) << stored;
-  }
-}
-
 TEST_F(RunDriverTest, PresyncGetsTheDataFilePathAsOneArgument) {
   // The setting is used as typed: blanks around the program name are kept
   // and do no harm, and the program's own arguments come first.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "conduit/cnotify.h"
 #include "conduit/conduit_info.h"
 #include "config/fconfigure.h"
@@ -256,7 +257,8 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
 }
 
 // OK stores the boxes as typed (a blank one deletes its setting), the
-// deletion choice and the language; "definitif" is read in any case.
+// deletion choice and the language; "definitif" is read in any case, by the
+// window and by a run.
 TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
   Store("postsync", "old-view");
   Show({Type(Control::PreSync, "  run.sh  "), Type(Control::PostSync, ""), Tick(true), Language(1),
@@ -269,6 +271,12 @@ TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
   for (const auto& [stored, ticked] : std::vector<std::pair<std::string, bool>>{
            {"OUI", true}, {"oui", true}, {"NON", false}, {"YES", false}, {" OUI", false}}) {
     Store("definitif", stored);
+    // A run reads the setting by the same rule.
+    DeleteDefinitively = !ticked;
+    handheld::Device device;
+    handheld::SimPlatform platform(device, {6, dir_.path()});
+    CNotify(platform).BeginProcess();
+    EXPECT_EQ(DeleteDefinitively, ticked) << stored;
     Show({kOk});
     EXPECT_EQ(screen_.ticked[Control::chkDefinitif], ticked) << stored;
     EXPECT_EQ(Get("definitif"), ticked ? "OUI" : "NON") << stored;
