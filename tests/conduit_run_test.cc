@@ -66,7 +66,12 @@ LogLine Configured(const std::string& kind) {
 
 class RunDriverTest : public ::testing::Test {
  protected:
-  RunDriverTest() : settings_(dir_.File("settings")), device_(FreshDevice()) {}
+  // A run that moves records holds the desktop lock; these tests never wait
+  // for it.
+  RunDriverTest() : settings_(dir_.File("settings")), device_(FreshDevice()) {
+    SetLockWaitForTesting(std::chrono::milliseconds(0));
+  }
+  ~RunDriverTest() override { SetLockWaitForTesting(std::chrono::milliseconds(-1)); }
 
   Log Run(int32_t syncType) { return RunOn(device_, {syncType, dir_.path() + "/"}); }
   // Sets "presync" or "postsync" (`name` "pre" or "post") to a program that
@@ -78,6 +83,7 @@ class RunDriverTest : public ::testing::Test {
   TempDir dir_;
   ScopedSettings settings_;
   Device device_;
+  const std::string dataFile_ = dir_.File("MaBolvarin.txt");
 };
 
 // Each kind of run writes its log lines; all run the pre-sync program, and
@@ -207,23 +213,22 @@ TEST_F(RunDriverTest, DataFileThatCannotBeWrittenLeavesTheDatabaseAlone) {
 // the line names.
 TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
   ScopedEnv dataHome("XDG_DATA_HOME", dir_.File("data"));
-  const std::string dataFile = dir_.File("MaBolvarin.txt");
   const std::string old = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
-  WriteFile(dataFile, old);
-  FailNextReplaceAfterForTesting(10, dataFile);  // the disk fills up at the release
+  WriteFile(dataFile_, old);
+  FailNextReplaceAfterForTesting(10, dataFile_);  // the disk fills up at the release
   const Log log = Run(0);
   FailNextReplaceAfterForTesting(-1);
   std::vector<std::string> errors;
   for (const LogLine& e : log)
     if (IsErrorLogLine(e.text)) errors.push_back(e.text);
   ASSERT_EQ(errors.size(), 1u);
-  const std::string prefix = "SyncBolvarin - SavePcStore - Cannot write \"" + dataFile +
+  const std::string prefix = "SyncBolvarin - SavePcStore - Cannot write \"" + dataFile_ +
                              "\": " + testing::DiskFullText() +
                              "; the records of this run are kept in \"";
   // The copy itself, and the old file kept whole, are the data file store's
   // own tests' business.
-  EXPECT_TRUE(errors[0].starts_with(prefix + dataFile + ".unsaved-")) << errors[0];
-  EXPECT_EQ(ReadFile(dataFile), old);
+  EXPECT_TRUE(errors[0].starts_with(prefix + dataFile_ + ".unsaved-")) << errors[0];
+  EXPECT_EQ(ReadFile(dataFile_), old);
 }
 
 // A procedure's line is an error only under the conduit's own name (the
@@ -233,16 +238,7 @@ TEST(LogLines, ErrorLinesAreTheProceduresOwn) {
   EXPECT_FALSE(IsErrorLogLine("Other - FastSync - x"));
 }
 
-// A run that moves records holds the desktop lock; the tests below never
-// wait for it.
-class DesktopLockTest : public RunDriverTest {
- protected:
-  DesktopLockTest() { SetLockWaitForTesting(std::chrono::milliseconds(0)); }
-  ~DesktopLockTest() override { SetLockWaitForTesting(std::chrono::milliseconds(-1)); }
-  const std::string dataFile_ = dir_.File("MaBolvarin.txt");
-};
-
-TEST_F(DesktopLockTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
+TEST_F(RunDriverTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
   const std::string lines = "7;5;0;02/02/2026 07:45:00;-34900;1;1;6;;;;;Train\r\n";
   WriteFile(dataFile_, lines);
   Record("pre");
@@ -267,7 +263,7 @@ TEST_F(DesktopLockTest, ARunThatCannotLockTheDataFileLogsItAndTouchesNothing) {
   EXPECT_EQ(Run(4), Log{Configured("Install")});
 }
 
-TEST_F(DesktopLockTest, ARunRemovesItsOwnLeftoverTemporariesAndNothingElse) {
+TEST_F(RunDriverTest, ARunRemovesItsOwnLeftoverTemporariesAndNothingElse) {
   const std::vector<std::string> leftovers = {
       ".MaBolvarin.txt.syncbolvarin-a1B2c3", ".categories.txt.syncbolvarin-ZZZZZZ",
       ".MODE.txt.syncbolvarin-000000",       ".Type.txt.syncbolvarin-AbCdEf",
