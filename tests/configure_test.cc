@@ -233,7 +233,6 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
     screen_ = Screen();
     if (c.click) screen_.script.push_back(Option(*c.click));
     screen_.script.push_back(c.ok ? kOk : kCancel);
-    Store("definitif", "");
     FConfigureWindow().pPath = "earlier path";
     FConfigureWindow().pRegistry = "earlier key";
     // CfgConduit's nSyncPerm and nSyncTemp: the terminal form's tests.
@@ -251,7 +250,6 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
     EXPECT_EQ(pref, c.ok ? 1 : 9);
     EXPECT_EQ(FConfigureWindow().bCancel, !c.ok);
     EXPECT_EQ(FConfigureWindow().nSyncPref, c.ok ? 1 : 2);
-    EXPECT_EQ(Get("definitif"), c.ok ? "NON" : "");  // only OK stores
     EXPECT_FALSE(FConfigureWindow().IsLoaded());
   }
 }
