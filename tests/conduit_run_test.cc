@@ -128,7 +128,9 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
     // Only the record-moving kinds open (and so create) the handheld database.
     const handheld::Database* created = device.FindDatabase("MaBolvarin Data");
     ASSERT_EQ(writes, created != nullptr);
-    if (created) EXPECT_EQ(std::tie(created->creator, created->type), std::tuple("Bolv", "Data"));
+    if (created) {
+      EXPECT_EQ(std::tie(created->creator, created->type), std::tuple("Bolv", "Data"));
+    }
     EXPECT_EQ(nullptr, device.FindDatabase("Something else"));
     EXPECT_EQ(testing::Recorded(dir_, "pre", "ran"), ran += "ran\n");
     EXPECT_EQ(testing::Recorded(dir_, "post", "args"),
