@@ -103,6 +103,7 @@ TEST_F(CDtCategoriesTest, ReadsTheFileOrFallsBackKeepingItByteForByte) {
   };
   for (const auto& [file, slots, reason] : cases) {
     auto table = Load(file);
+    table->Create(dir_.File("elsewhere") + "/");  // a second Create does nothing
     EXPECT_EQ(Dump(*table), slots) << file;
     const std::string failure = table->LoadFailure();
     EXPECT_EQ(*reason ? failure.rfind(path_ + reason, 0) : failure.size(), 0u) << failure;
@@ -302,7 +303,7 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
   Texts modes35 = Numbered("Mode", 35), merged = Numbered("New", 62);
   modes35[2] = std::string(50, 'x');  // goes whole to the handheld
   Texts types62 = Numbered("L", 61), desc70 = Numbered("L", 70);
-  types62.insert(types62.begin(), "Food");
+  types62.insert(types62.begin(), " Food ");  // blanks stay
   merged.push_back("T63");
   const Texts oldKept{"Old\r\n", "Kept\n", kNone}, three{"Cash\r\n", "Food\r\n", "Rent\r\n"};
   const Texts fiveModes{"Cash", "Card", "Cheque", "Transfer", "Direct debit"};
@@ -329,8 +330,8 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
        "byte"},
       {"save of an unreadable preference", 2, old, oldKept, "ReadPreference", "SavePreference - "},
       {"restore: empty lines skipped, each list cut to its limit", 3, old,
-       Texts{Lines(modes35), "Food\r\n\r\n" + Lines(Numbered("L", 70)), "\r\n" + Lines(desc70)}, "",
-       "", Block(Texts(modes35.begin(), modes35.begin() + 30), types62, Numbered("L", 64))},
+       Texts{Lines(modes35), " Food \r\n\r\n" + Lines(Numbered("L", 70)), "\r\n" + Lines(desc70)},
+       "", "", Block(Texts(modes35.begin(), modes35.begin() + 30), types62, Numbered("L", 64))},
       {"restore pads a short header to 24 bytes", 3, shortBlock,
        Texts{Lines(fiveModes), "", "Rent\r\n"}, "", "", Block(fiveModes, {}, {"Rent"}, padded)},
       {"merge pads a short header to 24 bytes", 0, shortBlock,
