@@ -80,6 +80,14 @@ TEST(RunAndWaitWin, WaitsForTheEndWhateverTheExitCodeAndYields) {
   }
 }
 
+// A path ending in a backslash keeps it: the quote after it is not escaped.
+TEST(RunAndWaitWin, AnArgumentEndingInABackslashArrivesWhole) {
+  TempDir dir;
+  const std::string out = dir.File("args");
+  ASSERT_TRUE(RunAndWait(Probe() + " 0 0 \"" + out + "\"", "C:\\ends with\\"));
+  EXPECT_EQ(ReadFile(out), "[C:\\ends with\\]\n");
+}
+
 TEST(RunAndWaitWin, ProgramsThatCannotStartReturnFalseAtOnce) {
   YieldCounter yields;
   for (const std::string command :
