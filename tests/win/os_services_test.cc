@@ -63,6 +63,8 @@ TEST_F(RegistrySettings, TextsAreZeroEndedRegSzValuesAndBlankDeletes) {
 }
 
 // --- Starting programs ------------------------------------------------------
+// (The data file's path with blanks as one argument: the pre-sync cases of
+// tests/conduit_run_test.cc, which run here too.)
 
 std::string Probe() { return "\"" + WinPath(BOLVARIN_PROBE_PROGRAM) + "\""; }
 
@@ -78,12 +80,10 @@ TEST(RunAndWaitWin, WaitsForTheEndWhateverTheExitCodeAndYields) {
   }
 }
 
-TEST(RunAndWaitWin, DataPathWithBlanksArrivesAsOneArgument) {
+// A path ending in a backslash keeps it: the quote after it is not escaped.
+TEST(RunAndWaitWin, AnArgumentEndingInABackslashArrivesWhole) {
   TempDir dir;
   const std::string out = dir.File("args");
-  const std::string data = dir.File("My  Ledger\\") + "data file.txt";
-  ASSERT_TRUE(RunAndWait(Probe() + " 0 0 \"" + out + "\" a b", data));
-  EXPECT_EQ(ReadFile(out), "[a]\n[b]\n[" + data + "]\n");
   ASSERT_TRUE(RunAndWait(Probe() + " 0 0 \"" + out + "\"", "C:\\ends with\\"));
   EXPECT_EQ(ReadFile(out), "[C:\\ends with\\]\n");
 }
