@@ -186,7 +186,8 @@ TEST_F(EngineScenario, EachKindOfRun) {
        "fast",
        {{10, 1, 0x40, kMar}},
        {"10;1; 0;" + kApr, "not a ledger line"},
-       "SyncBolvarin - OpenPcStore - Data file \"" + dir_.File("MaBolvarin.txt") + "\", line 2: "},
+       "SyncBolvarin - OpenPcStore - Data file \"" +
+           testing::NativePath(dir_.path(), "MaBolvarin.txt") + "\", line 2: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
