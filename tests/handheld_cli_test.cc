@@ -88,7 +88,7 @@ TEST_F(HandheldCli, CreateImportExportAndRefusals) {
   WriteFile(bad, ReadFile(image_).replace(ReadFile(image_).find("handheld/1"), 10, "handheld/9"));
   ExpectRefused("import", {bad}, bad + ": format: unknown image format version");
   WriteFile(image_, ReadFile(bad));
-  ExpectRefused("add", {"--hex", "00"}, "unknown image format version");
+  ExpectRefused("add", {"--hex", "00"}, image_ + ": format: unknown image format version");
 
   RunOk("import", {kSample});
   EXPECT_EQ(Device::Load(image_).ToJson(), Device::Load(kSample).ToJson());

@@ -198,7 +198,7 @@ TEST(HandheldImage, SettersAndLoaderAcceptTheSameValues) {
   }
 }
 
-TEST(HandheldImageFile, SaveReplacesAtomicallyAndLoadNamesTheFile) {
+TEST(HandheldImageFile, SaveReplacesAtomically) {
   TestTrash trash;
   TempDir dir;
   std::string path = dir.File("hh.json"), folder = dir.File("folder.json");
@@ -222,10 +222,18 @@ TEST(HandheldImageFile, SaveReplacesAtomicallyAndLoadNamesTheFile) {
   EXPECT_TRUE(fs::is_directory(folder));
   using Listing = fs::directory_iterator;
   EXPECT_EQ(std::distance(Listing(dir.path()), Listing()), 2);
+}
 
-  WriteFile(path, Edited("C79900", "C7990"));
-  EXPECT_EQ(ImageErrorOf([&] { Device::Load(path); }),
-            path + ": databases[0].records[0].data: odd number of hex digits");
+// Reading the records compacts the database: lookups must follow the records
+// that moved up, and a removed identifier is never handed out again.
+TEST(HandheldDatabase, LookupsAfterCompactionAndIdentifiersAreNeverReused) {
+  Database db;
+  for (int32_t id = 1; id <= 3; ++id) db.Append(Record(id, 0, 0, Bytes()));
+  EXPECT_TRUE(db.Remove(1));
+  ASSERT_EQ(db.Records().size(), 2u);
+  EXPECT_EQ(db.Find(3)->id, 3);
+  EXPECT_TRUE(db.Remove(3));
+  EXPECT_EQ(db.Append({}), 4);
 }
 
 }  // namespace

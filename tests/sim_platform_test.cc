@@ -130,7 +130,15 @@ TEST_F(SimPlatformTest, CategoriesAreStagedUntilCommit) {
   for (const auto& call : outside) EXPECT_EQ(Raised(call), err::kSubscriptOutOfRange);
 }
 
-TEST_F(SimPlatformTest, RecordIdentifierText) {
+TEST_F(SimPlatformTest, PreferenceOverwriteAndRecordIdentifierText) {
+  auto system = platform_.NewPlatformSystem();
+  const TaggedValue bolv = TaggedValue::Text("Bolv");
+  int32_t version = 0;
+  TaggedValue data;
+  system->WritePreference(bolv, 0, true, 9, TaggedValue::FromBytes({9}));  // was version 7
+  system->ReadPreference(bolv, 0, true, version, data);
+  EXPECT_EQ(std::pair(version, data.AsBytes()), std::pair(9, Bytes{9}));
+
   auto utility = platform_.NewPlatformUtility();
   EXPECT_EQ(utility->TextToRecordId(" +42 "), TaggedValue::Int32(42));
   EXPECT_EQ(Raised([&] { utility->TextToRecordId("12x"); }), err::kTypeMismatch);
