@@ -88,12 +88,23 @@ TEST_F(HandheldCli, CreateImportExportAndRefusals) {
   WriteFile(bad, ReadFile(image_).replace(ReadFile(image_).find("handheld/1"), 10, "handheld/9"));
   ExpectRefused("import", {bad}, bad + ": format: unknown image format version");
   WriteFile(image_, ReadFile(bad));
-  ExpectRefused("add", {"--hex", "00"}, "unknown image format version");
+  ExpectRefused("add", {"--hex", "00"}, image_ + ": format: unknown image format version");
 
   RunOk("import", {kSample});
   EXPECT_EQ(Device::Load(image_).ToJson(), Device::Load(kSample).ToJson());
   // What export prints is the stored image, which the check above has just read back.
   EXPECT_EQ(RunOk("export"), ReadFile(image_));
+
+  // The sample syncs without an error line (every record converts). What the
+  // programs started around a run print goes to standard error, never into
+  // the log on standard output.
+  std::filesystem::create_directories(desktop_);
+  Host({"settings", "set", "presync", "echo noise-from-presync"});
+  HostResult r = Host({"sync", "--desktop", desktop_, "--handheld", image_, "--type", "hh2pc"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(Desktop().at("MaBolvarin.txt"), "");
+  EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("noise-from-presync"), std::string::npos) << r.err;
 }
 
 TEST_F(HandheldCli, RecordEditingMarksRecordsAsTheHandheldDoes) {
@@ -118,10 +129,11 @@ TEST_F(HandheldCli, RecordEditingMarksRecordsAsTheHandheldDoes) {
 
 // 0: the log holds no error line; 2: the run finished but logged one; 1: the
 // host itself failed, a command-line mistake included. --help and --version
-// are no mistakes.
-TEST_F(HandheldCli, SyncExitStatusTellsHowTheRunWent) {
+// are no mistakes. A missing image is an error unless --create is given, and
+// an image that cannot be written is found before the run: the desktop stays
+// as it was.
+TEST_F(HandheldCli, SyncExitStatusAndAMistypedImagePathLeavesTheDesktopUntouched) {
   std::filesystem::create_directories(desktop_);
-  RunOk("create");
   // Runs with and without an error line in the log are the record scenarios'.
   for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
            {{"sync", "--desktop", desktop_, "--handheld", image_, "--bogus"}, 1},
@@ -132,19 +144,6 @@ TEST_F(HandheldCli, SyncExitStatusTellsHowTheRunWent) {
     HostResult r = Host(args);
     EXPECT_EQ(r.status, status) << args.back() << ": " << r.out << r.err;
   }
-  // What the programs started around a run print goes to standard error,
-  // never into the log on standard output.
-  Host({"settings", "set", "presync", "echo noise-from-presync"});
-  HostResult r = Host({"sync", "--desktop", desktop_, "--handheld", image_});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
-  EXPECT_NE(r.err.find("noise-from-presync"), std::string::npos) << r.err;
-}
-
-// A missing image is an error unless --create is given, and an image that
-// cannot be written is found before the run: the desktop stays as it was.
-TEST_F(HandheldCli, SyncWithAMistypedImagePathLeavesTheDesktopUntouched) {
-  std::filesystem::create_directories(desktop_);
   WriteFile(desktop_ + "/MaBolvarin.txt", "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
   WriteFile(desktop_ + "/categories.txt", "Food, 1,False\r\n");
   const auto before = Desktop();
