@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,18 +42,6 @@ class PrivateHome : public ::testing::Environment {
  private:
   std::optional<bolvarin::testing::TempDir> folder_;
 };
-
-// The private home is in place for every test, and for the programs it
-// starts, which inherit it.
-TEST(TestEnvironment, HomeIsPrivate) {
-  const std::string tmp = std::filesystem::temp_directory_path().string();
-  for (const char* name :
-       {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
-    const char* value = std::getenv(name);
-    EXPECT_TRUE(value != nullptr && std::string(value).starts_with(tmp)) << name;
-  }
-  EXPECT_EQ(std::getenv("SYNCBOLVARIN_SETTINGS"), nullptr);
-}
 
 }  // namespace
 

@@ -75,12 +75,9 @@ std::vector<std::string> HostSettingsArguments(const std::string& file);
 // While this lives, the host can reach the conduit: on Windows its COM
 // servers are registered, and unregistered afterwards; the Linux host has it
 // built in.
-class HostConduit {
- public:
+struct HostConduit {
   HostConduit();
   ~HostConduit();
-  HostConduit(const HostConduit&) = delete;
-  HostConduit& operator=(const HostConduit&) = delete;
 };
 
 #ifndef _WIN32
