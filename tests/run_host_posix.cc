@@ -2,61 +2,42 @@
 // the other helpers of tests/test_util.h that differ from the Windows tests'.
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
 #include "tests/test_util.h"
 
-extern char** environ;
-
 namespace bolvarin::testing {
 
 namespace {
 
-// The argv or envp that execve takes: the texts' characters, then null.
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 // Runs the host with standard input from /dev/null, or from a file that
-// holds `input` when one is given; its output is collected in files.
-HostResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,
+// holds `input` when one is given; its output is collected in files. An
+// entry of `env` replaces the variable of the same name.
+HostResult Run(std::vector<std::string> args, const std::vector<std::string>& env,
                const std::string* input) {
   TempDir capture;
-  const std::string in = capture.File("in"), out = capture.File("out"), err = capture.File("err");
+  const std::string in = input != nullptr ? capture.File("in") : "/dev/null";
+  const std::string out = capture.File("out"), err = capture.File("err");
   if (input != nullptr) WriteFile(in, *input);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, input != nullptr ? in.c_str() : "/dev/null",
-                                   O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
-
-  std::vector<std::string> argStrings{BOLVARIN_HOST_BINARY};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  // An entry of `env` replaces the variable of the same name.
-  std::vector<std::string> envStrings = env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e, name = entry.substr(0, entry.find('=') + 1);
-    if (std::none_of(env.begin(), env.end(),
-                     [&](const std::string& added) { return added.rfind(name, 0) == 0; })) {
-      envStrings.push_back(entry);
-    }
+  args.insert(args.begin(), BOLVARIN_HOST_BINARY);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("cannot start the host");
+  if (pid == 0) {
+    dup2(open(in.c_str(), O_RDONLY), 0);
+    dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    dup2(open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
+    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+    execv(argv[0], argv.data());
+    _exit(127);
   }
-  pid_t pid;
-  const int rc = posix_spawn(&pid, argStrings[0].c_str(), &actions, nullptr,
-                             Pointers(argStrings).data(), Pointers(envStrings).data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + argStrings[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(out),

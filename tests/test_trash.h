@@ -31,44 +31,38 @@ inline Names NamesIn(const std::string& folder) {
   return names;
 }
 
-#ifdef _WIN32
-// Wine's recycle bin is $XDG_DATA_HOME/Trash as the Unix side set it when the
-// test program started; the test preset points it into the build folder.
+// On Windows, Wine's recycle bin is $XDG_DATA_HOME/Trash as the Unix side
+// set it when the test program started (the test preset points it into the
+// build folder), emptied here; on Linux, a trash of the test's own, through
+// XDG_DATA_HOME.
 class TestTrash {
  public:
+#ifdef _WIN32
   TestTrash() : root_(TrashFolder()) {
     std::error_code ec;
     if (!root_.empty()) std::filesystem::remove_all(root_, ec);
   }
-  bool usable() const { return !root_.empty(); }
-  std::string Root() const { return root_; }
-  std::string Trashed(const std::string& name) const { return root_ + "\\files\\" + name; }
-  Names FileNames() const { return NamesIn(root_ + "\\files"); }
-
- private:
-  std::string root_;
-};
 #else
-// A trash of the test's own, through XDG_DATA_HOME.
-class TestTrash {
- public:
-  TestTrash() : dataHome_("XDG_DATA_HOME", home_.path()) {}
-  bool usable() const { return true; }
-  // The data folder that holds Trash/.
-  const std::string& DataHome() const { return home_.path(); }
-  std::string Root() const { return home_.File("Trash"); }
-  std::string Trashed(const std::string& name) const { return home_.File("Trash/files/" + name); }
-  Names FileNames() const { return NamesIn(home_.File("Trash/files")); }
+  TestTrash() : dataHome_("XDG_DATA_HOME", home_.path()), root_(home_.File("Trash")) {}
   // The record the trash keeps of where the file `name` came from, and when.
   std::string Info(const std::string& name) const {
-    return ReadFile(home_.File("Trash/info/" + name + ".trashinfo"));
+    return ReadFile(root_ + "/info/" + name + ".trashinfo");
   }
+#endif
+  bool usable() const { return !root_.empty(); }
+  std::string Root() const { return root_; }
+  std::string Trashed(const std::string& name) const {
+    return NativePath(NativePath(root_, "files"), name);
+  }
+  Names FileNames() const { return NamesIn(NativePath(root_, "files")); }
 
  private:
+#ifndef _WIN32
   TempDir home_;
   ScopedEnv dataHome_;
-};
 #endif
+  std::string root_;
+};
 
 // A test with a trash and a folder of its own.
 class TrashTest : public ::testing::Test {

@@ -16,12 +16,12 @@ namespace fs = std::filesystem;
 // first is passed over.
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
-  const auto clock = std::chrono::steady_clock::now().time_since_epoch().count();
+  const auto clock = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007;
   std::error_code ec;
-  for (unsigned attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+  for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
     const fs::path candidate =
-        fs::temp_directory_path() / ("syncbolvarin-test-" + std::to_string(clock % 1000000007) +
-                                     "-" + std::to_string(counter++));
+        fs::temp_directory_path() /
+        ("syncbolvarin-test-" + std::to_string(clock) + "-" + std::to_string(counter++));
     if (fs::create_directory(candidate, ec)) path_ = candidate.string();
   }
   if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");

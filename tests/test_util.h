@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,11 +39,7 @@ bool HasEntry(const std::string& folder, const std::string& name);
 // `folder` + separator + `name`, with the separator the conduit puts between
 // a folder and a file name: the system's own.
 inline std::string NativePath(const std::string& folder, const std::string& name) {
-#ifdef _WIN32
-  return folder + "\\" + name;
-#else
-  return folder + "/" + name;
-#endif
+  return folder + static_cast<char>(std::filesystem::path::preferred_separator) + name;
 }
 
 // Whether `text` holds `part`; through EXPECT_PRED2 a failure shows both.
@@ -75,12 +72,9 @@ std::vector<std::string> HostSettingsArguments(const std::string& file);
 // While this lives, the host can reach the conduit: on Windows its COM
 // servers are registered, and unregistered afterwards; the Linux host has it
 // built in.
-class HostConduit {
- public:
+struct HostConduit {
   HostConduit();
   ~HostConduit();
-  HostConduit(const HostConduit&) = delete;
-  HostConduit& operator=(const HostConduit&) = delete;
 };
 
 #ifndef _WIN32
