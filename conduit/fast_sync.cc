@@ -1,5 +1,6 @@
 // Two-way record synchronisation (fast sync) and the identifier write-back
 // shared with the copy to the handheld.
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -18,6 +19,11 @@ constexpr int32_t kChanged = kAttrChanged;
 constexpr int32_t kDeleted = kAttrDeleted;
 constexpr int32_t kDeletedChanged = kAttrDeletedChanged;
 constexpr int32_t kNotWritten = kAttrDeletedOrArchived;  // stays off the handheld
+
+struct HeldRecord {
+  int32_t category;
+  Bytes data;
+};
 }  // namespace
 
 void CSync::WriteBackIdentifier(int32_t position, const TaggedValue& id) {
@@ -54,8 +60,15 @@ void CSync::FastSync() {
     // flag and all, so the next sync tries them again; the desktop line with
     // the same identifier, if any, is neither sent over them nor removed.
     std::unordered_set<int32_t> unconverted;
+    // The clean records (attributes 0) as the handheld holds them: pass 2
+    // does not write a desktop record over an identical one. The result is
+    // the same, and every write is a round trip over the link.
+    std::unordered_map<int32_t, HeldRecord> held;
     while (!adapter.AtEnd()) {
-      if (attributes == kChanged || attributes == kDeletedChanged || attributes == kDeleted) {
+      if (attributes == 0 && !rewriteUnchanged_) {
+        held.emplace(id.AsInt32(), HeldRecord{category, std::move(data)});
+      } else if (attributes == kChanged || attributes == kDeletedChanged ||
+                 attributes == kDeleted) {
         try {
           PcData().WriteRecord(id, category, attributes, data);
         } catch (const ConduitError& e) {
@@ -73,7 +86,8 @@ void CSync::FastSync() {
 
     SortRecordsByDate();
 
-    // Pass 2: every live desktop record goes to the handheld, clean. Entries
+    // Pass 2: every live desktop record goes to the handheld, clean, unless
+    // the handheld holds it already, clean and the same. Entries
     // deleted on the desktop leave both sides; they are marked during the walk
     // and dropped in one pass afterwards, which gives the same list as
     // removing each on the spot without shifting the list once per removal.
@@ -103,7 +117,15 @@ void CSync::FastSync() {
           }
           continue;
         }
-        if (id.AsInt32() == 0) id = TaggedValue::Int32(0);
+        if (id.AsInt32() == 0) {
+          id = TaggedValue::Int32(0);
+        } else if (auto it = held.find(id.AsInt32()); it != held.end()) {
+          const bool same = it->second.category == category && it->second.data == data;
+          // From here the handheld holds this line's version, written or
+          // not: a second line with the same identifier is written.
+          held.erase(it);
+          if (same) continue;
+        }
         adapter.WriteRecord(id, category, 0, data);
         WriteBackIdentifier(i + 1, id);
       }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <thread>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -21,22 +22,27 @@ class SimSyncContext : public SyncContext {
  public:
   explicit SimSyncContext(SimPlatform& platform) : platform_(platform) {}
 
-  int32_t SyncTypeCode() override { return platform_.run().syncType; }
-  std::string DesktopPath() override { return platform_.run().desktopPath; }
-  std::string DesktopFileName() override { return platform_.run().desktopFileName; }
+  int32_t SyncTypeCode() override { return Run("SyncTypeCode").syncType; }
+  std::string DesktopPath() override { return Run("DesktopPath").desktopPath; }
+  std::string DesktopFileName() override { return Run("DesktopFileName").desktopFileName; }
   int16_t DatabaseCount() override {
-    size_t count = platform_.run().databases.size();
+    size_t count = Run("DatabaseCount").databases.size();
     if (count > static_cast<size_t>(std::numeric_limits<int16_t>::max())) {
       Raise(err::kOverflow, "the run lists " + std::to_string(count) + " databases; at most " +
                                 std::to_string(std::numeric_limits<int16_t>::max()) + " fit");
     }
     return static_cast<int16_t>(count);
   }
-  std::vector<std::string> DatabaseNames() override { return platform_.run().databases; }
-  int32_t CreatorCode() override { return platform_.run().creatorCode; }
-  int32_t TypeCode() override { return platform_.run().typeCode; }
+  std::vector<std::string> DatabaseNames() override { return Run("DatabaseNames").databases; }
+  int32_t CreatorCode() override { return Run("CreatorCode").creatorCode; }
+  int32_t TypeCode() override { return Run("TypeCode").typeCode; }
 
  private:
+  const RunRequest& Run(const char* operation) {
+    platform_.Call(operation);
+    return platform_.run();
+  }
+
   SimPlatform& platform_;
 };
 
@@ -55,12 +61,12 @@ class SimCategories : public HandheldCategories {
       : platform_(platform), database_(db.name), staged_(db.categories) {}
 
   void Commit() override {
-    platform_.Check("Commit");
+    platform_.Call("Commit");
     platform_.NoteCategoryCall("Commit");
     LookUp(platform_, database_).categories = staged_;
   }
   void ResetDirtyFlags() override {
-    platform_.Check("ResetDirtyFlags");
+    platform_.Call("ResetDirtyFlags");
     platform_.NoteCategoryCall("ResetDirtyFlags");
     for (auto& slot : staged_) slot.dirty = false;
   }
@@ -91,7 +97,7 @@ class SimCategories : public HandheldCategories {
     slot.dirty = dirty;
   }
   void SetLastIndex(int32_t index) override {
-    platform_.Check("SetLastIndex");
+    platform_.Call("SetLastIndex");
     if (index < -1 || index >= static_cast<int32_t>(staged_.size())) {
       Raise(err::kSubscriptOutOfRange, "LastIndex " + std::to_string(index) + " is outside -1..15");
     }
@@ -101,7 +107,7 @@ class SimCategories : public HandheldCategories {
 
  private:
   Category& Slot(const char* operation, int32_t index) {
-    platform_.Check(operation);
+    platform_.Call(operation);
     if (index < 0 || index >= static_cast<int32_t>(staged_.size())) {
       Raise(err::kSubscriptOutOfRange, std::string(operation) + ": category index " +
                                            std::to_string(index) + " is outside 0..15");
@@ -120,7 +126,7 @@ class SimAdapter : public HXRecordAdapter {
       : platform_(platform), database_(std::move(database)) {}
 
   void SetReadPosition(int32_t position) override {
-    platform_.Check("SetReadPosition");
+    platform_.Call("SetReadPosition");
     if (position < 0) {
       Raise(err::kInvalidArgument, "ReadPosition " + std::to_string(position) + " is negative");
     }
@@ -139,7 +145,7 @@ class SimAdapter : public HXRecordAdapter {
 
   Bytes ReadNext(int32_t /*n*/, TaggedValue& vRecordId, int32_t& nCategory,
                  int32_t& eAttributes) override {
-    platform_.Check("ReadNext");
+    platform_.Call("ReadNext");
     const Database& db = Db();
     Relocate(db);
     while (slot_ < db.SlotCount() && db.Slot(slot_) == nullptr) ++slot_;
@@ -159,11 +165,14 @@ class SimAdapter : public HXRecordAdapter {
     return rec.data;
   }
 
-  bool AtEnd() override { return atEnd_; }
+  bool AtEnd() override {
+    platform_.Call("AtEnd");
+    return atEnd_;
+  }
 
   void WriteRecord(TaggedValue& vRecordId, int32_t lngCategory, int32_t eAttributes,
                    const Bytes& pData) override {
-    platform_.Check("WriteRecord");
+    platform_.Call("WriteRecord");
     int32_t id = IdOf(vRecordId);
     if (std::string why = RecordCategoryProblem(lngCategory); !why.empty()) {
       Raise(err::kInvalidArgument, "WriteRecord: category " + std::to_string(lngCategory) +
@@ -188,7 +197,7 @@ class SimAdapter : public HXRecordAdapter {
   }
 
   void RemoveRecord(const TaggedValue& vRecordId) override {
-    platform_.Check("RemoveRecord");
+    platform_.Call("RemoveRecord");
     int32_t id = IdOf(vRecordId);
     Database& db = Db();
     if (!db.Remove(id)) {
@@ -198,7 +207,7 @@ class SimAdapter : public HXRecordAdapter {
   }
 
   void RemoveSet(int32_t selector, int32_t /*mask*/) override {
-    platform_.Check("RemoveSet");
+    platform_.Call("RemoveSet");
     Database& db = Db();
     switch (selector) {
       case 0:
@@ -214,7 +223,7 @@ class SimAdapter : public HXRecordAdapter {
   }
 
   std::shared_ptr<HandheldCategories> Categories() override {
-    platform_.Check("Categories");
+    platform_.Call("Categories");
     return std::make_shared<SimCategories>(platform_, Db());
   }
 
@@ -252,13 +261,13 @@ class SimServices : public ConduitServices {
   explicit SimServices(SimPlatform& platform) : platform_(platform) {}
 
   void AddLogEntry(const std::string& text, int32_t a, int32_t b, int32_t c) override {
-    platform_.Check("AddLogEntry");
+    platform_.Call("AddLogEntry");
     platform_.AddLog(LogEntry{text, a, b, c});
   }
 
   std::shared_ptr<HXRecordAdapter> OpenDatabase(const std::string& name, const std::string& progId,
                                                 int32_t /*mode*/) override {
-    platform_.Check("OpenDatabase");
+    platform_.Call("OpenDatabase");
     CheckProgId(progId);
     Database* db = platform_.device().FindDatabase(name);
     if (db == nullptr) Raise(err::kPlatform, "database " + Quoted(name) + " does not exist");
@@ -271,7 +280,7 @@ class SimServices : public ConduitServices {
                                                   const TaggedValue& type, int32_t /*mode*/,
                                                   int32_t /*a*/, int32_t /*b*/,
                                                   int32_t /*c*/) override {
-    platform_.Check("CreateDatabase");
+    platform_.Call("CreateDatabase");
     CheckProgId(progId);
     if (std::string why = DatabaseNameProblem(name); !why.empty()) {
       Raise(err::kInvalidArgument, "CreateDatabase: the name " + Quoted(name) + " " + why);
@@ -310,15 +319,15 @@ class SimUtility : public PlatformUtility {
   explicit SimUtility(SimPlatform& platform) : platform_(platform) {}
 
   std::string CodeToText(int32_t code, int32_t /*flag*/) override {
-    platform_.Check("CodeToText");
+    platform_.Call("CodeToText");
     return UnpackCode(code);
   }
   std::string RecordIdToText(const TaggedValue& vRecordId) override {
-    platform_.Check("RecordIdToText");
+    platform_.Call("RecordIdToText");
     return std::to_string(IdOf(vRecordId));
   }
   TaggedValue TextToRecordId(const std::string& text) override {
-    platform_.Check("TextToRecordId");
+    platform_.Call("TextToRecordId");
     std::string digits = TrimBlanks(text);
     const char* first = digits.data();
     const char* last = digits.data() + digits.size();
@@ -350,13 +359,13 @@ class SimSystem : public PlatformSystem {
   explicit SimSystem(SimPlatform& platform) : platform_(platform) {}
 
   std::shared_ptr<SyncContext> GetSyncContext() override {
-    platform_.Check("GetSyncContext");
+    platform_.Call("GetSyncContext");
     return std::make_shared<SimSyncContext>(platform_);
   }
 
   void ReadPreference(const TaggedValue& creator, int32_t number, bool /*flag*/, int32_t& version,
                       TaggedValue& data) override {
-    platform_.Check("ReadPreference");
+    platform_.Call("ReadPreference");
     const std::string& code = creator.AsText();
     Preference* pref = platform_.device().FindPreference(code, number);
     if (pref == nullptr) {
@@ -369,7 +378,7 @@ class SimSystem : public PlatformSystem {
 
   void WritePreference(const TaggedValue& creator, int32_t number, bool /*flag*/, int32_t version,
                        const TaggedValue& data) override {
-    platform_.Check("WritePreference");
+    platform_.Call("WritePreference");
     const std::string& code = creator.AsText();
     if (std::string why = CodeProblem(code); !why.empty()) {
       Raise(err::kInvalidArgument, "WritePreference: the creator " + Quoted(code) + " " + why);
@@ -395,28 +404,36 @@ SimPlatform::SimPlatform(Device& device, RunRequest run, LogSink sink)
     : device_(device), run_(std::move(run)), sink_(std::move(sink)) {}
 
 std::shared_ptr<PlatformSystem> SimPlatform::NewPlatformSystem() {
-  Check("NewPlatformSystem");
+  Call("NewPlatformSystem");
   return std::make_shared<SimSystem>(*this);
 }
 
 std::shared_ptr<ConduitServices> SimPlatform::NewConduitServices() {
-  Check("NewConduitServices");
+  Call("NewConduitServices");
   return std::make_shared<SimServices>(*this);
 }
 
 std::shared_ptr<PlatformUtility> SimPlatform::NewPlatformUtility() {
-  Check("NewPlatformUtility");
+  Call("NewPlatformUtility");
   return std::make_shared<SimUtility>(*this);
 }
 
-bool SimPlatform::ShouldFail(const std::string& operation) const {
-  return std::find(failing_.begin(), failing_.end(), operation) != failing_.end();
-}
-
-void SimPlatform::Check(const std::string& operation) const {
-  if (ShouldFail(operation)) {
+void SimPlatform::Call(const std::string& operation) {
+  ++calls_[operation];
+  if (latency_.count() > 0) std::this_thread::sleep_for(latency_);
+  if (std::find(failing_.begin(), failing_.end(), operation) != failing_.end()) {
     Raise(err::kPlatform, "simulated failure of " + operation);
   }
+}
+
+std::string CallCountsLine(const CallCounts& calls) {
+  uint64_t total = 0;
+  std::string each;
+  for (const auto& [operation, count] : calls) {
+    total += count;
+    each += (each.empty() ? "" : ", ") + operation + " " + std::to_string(count);
+  }
+  return "platform calls: " + std::to_string(total) + (each.empty() ? "" : " (" + each + ")");
 }
 
 void SimPlatform::AddLog(const LogEntry& entry) {

@@ -2,8 +2,10 @@
 // working on a Device in memory.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -31,6 +33,12 @@ struct LogEntry {
   int32_t a, b, c;
 };
 
+// The calls made through the platform interface, by operation name.
+using CallCounts = std::map<std::string, uint64_t>;
+// One line for the user: "platform calls: 12 (AtEnd 3, ReadNext 3, ...)",
+// the operations in alphabetical order.
+std::string CallCountsLine(const CallCounts& calls);
+
 class SimPlatform : public Platform {
  public:
   using LogSink = std::function<void(const LogEntry&)>;
@@ -49,16 +57,22 @@ class SimPlatform : public Platform {
   // "Commit", "LastIndex -1", "Name 3", "ID 3", "Dirty 3" (writes only).
   const std::vector<std::string>& categoryCalls() const { return categoryCalls_; }
 
+  // Every call made through the platform objects so far, by operation.
+  const CallCounts& calls() const { return calls_; }
+  void ForgetCalls() { calls_.clear(); }
+  // Models a slow link to the handheld: each call waits this long.
+  void SetLinkLatency(std::chrono::milliseconds latency) { latency_ = latency; }
+
   // Fault injection for tests: make the named operation raise a platform
-  // error ("OpenDatabase", "CreateDatabase", "ReadPreference",
-  // "WritePreference", "GetSyncContext").
-  // Every operation of the platform objects can be named, by the name it
-  // has in base/platform.h ("ReadNext", "WriteRecord", "RemoveRecord",
-  // "RemoveSet", "Categories", "Commit", "AddLogEntry", ...).
+  // error. Every operation of the platform objects can be named, by the
+  // name it has in base/platform.h ("OpenDatabase", "ReadNext",
+  // "WriteRecord", "RemoveRecord", "Categories", "Commit", "AddLogEntry",
+  // "GetSyncContext", "ReadPreference", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
-  bool ShouldFail(const std::string& operation) const;
-  // Raises the simulated platform error when the operation should fail.
-  void Check(const std::string& operation) const;
+  // Every call through the platform objects starts here: it is counted,
+  // waits for the modelled link, and raises the simulated platform error
+  // when the operation should fail.
+  void Call(const std::string& operation);
   void AddLog(const LogEntry& entry);
   void NoteCategoryCall(std::string call) { categoryCalls_.push_back(std::move(call)); }
 
@@ -69,6 +83,8 @@ class SimPlatform : public Platform {
   std::vector<LogEntry> log_;
   std::vector<std::string> categoryCalls_;
   std::vector<std::string> failing_;
+  CallCounts calls_;
+  std::chrono::milliseconds latency_{0};
 };
 
 }  // namespace bolvarin::handheld

@@ -2,6 +2,7 @@
 // would start it, on a simulated handheld kept in an image file.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -34,6 +35,8 @@ struct SyncOptions {
   bool noDatabase = false;
   bool create = false;  // a missing image starts an empty handheld
   std::string settings;
+  bool stats = false;   // the run's platform calls, on standard error
+  int linkLatency = 0;  // milliseconds each platform call waits
 };
 
 int32_t ParseSyncType(const std::string& text) {
@@ -108,11 +111,14 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
   };
 
   std::string failure;
+  ConduitDriver::Link link;
+  link.latency = std::chrono::milliseconds(options.linkLatency);
   try {
-    conduit->BeginProcess(device, run, printLine);
+    conduit->BeginProcess(device, run, printLine, link);
   } catch (const ConduitError& e) {
     failure = "the run failed: " + e.description() + " (error " + std::to_string(e.number()) + ")";
   }
+  if (options.stats) std::cerr << "syncbolvarin: " << link.calls << '\n';
   // What the conduit changed on the handheld is kept even when the run failed
   // part-way, as a real device would keep it.
   device.Save(options.image);
@@ -129,6 +135,11 @@ void AddSyncOptions(CLI::App* cmd, SyncOptions& o) {
                   "A database name of the run's list (repeatable; default \"MaBolvarin Data\")");
   cmd->add_flag("--no-database", o.noDatabase, "Run with an empty database list");
   cmd->add_option("--settings", o.settings, "Settings file (default: the user's settings file)");
+  cmd->add_flag("--stats", o.stats,
+                "After the run, print its calls to the handheld by operation on standard error");
+  cmd->add_option("--link-latency", o.linkLatency,
+                  "Model a slow link: each call to the handheld waits this many milliseconds")
+      ->check(CLI::Range(0, 60000));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 // COM server that the host feeds the image and reads it back from.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,9 +40,16 @@ class ConduitDriver {
   // conduit writes reaches `onLogLine`, in order, exactly as written. When
   // the call returns, or raises, `device` holds what the run left on the
   // handheld (also when the run failed part-way).
+  // `link` models the link to the handheld: each platform call waits its
+  // latency; when the call returns, or raises, its `calls` says how many
+  // calls the run made, by operation (handheld::CallCountsLine).
   using LogLineSink = std::function<void(const std::string& text)>;
+  struct Link {
+    std::chrono::milliseconds latency{0};
+    std::string calls;
+  };
   virtual void BeginProcess(handheld::Device& device, const handheld::RunRequest& run,
-                            const LogLineSink& onLogLine) = 0;
+                            const LogLineSink& onLogLine, Link& link) = 0;
 
   // ConfigureConduit(pPathName, pRegistry, nSyncPref, nSyncType) and
   // CfgConduit(0, 0, "", "", nSyncPerm, nSyncTemp, nSyncNew, nSyncPref).

@@ -61,12 +61,19 @@ class InProcessConduit : public ConduitDriver {
   }
 
   void BeginProcess(handheld::Device& device, const handheld::RunRequest& run,
-                    const LogLineSink& onLogLine) override {
+                    const LogLineSink& onLogLine, Link& link) override {
     handheld::SimPlatform platform(
         device, run, [&onLogLine](const handheld::LogEntry& entry) { onLogLine(entry.text); });
+    platform.SetLinkLatency(link.latency);
     Progress progress;
     CNotify notify(platform);
-    notify.BeginProcess();
+    try {
+      notify.BeginProcess();
+    } catch (...) {
+      link.calls = handheld::CallCountsLine(platform.calls());
+      throw;
+    }
+    link.calls = handheld::CallCountsLine(platform.calls());
   }
 
   void ConfigureConduit(const std::string& pPathName, const std::string& pRegistry,

@@ -93,10 +93,12 @@ class LateBoundConduit : public ConduitDriver {
   }
 
   void BeginProcess(handheld::Device& device, const handheld::RunRequest& run,
-                    const LogLineSink& onLogLine) override {
+                    const LogLineSink& onLogLine, Link& link) override {
     PrepareRun();
     Dispatch& standIn = *standIn_;
     {
+      Arg latency(static_cast<int32_t>(link.latency.count()));
+      standIn.Put("LinkLatency", {&latency});
       Arg json(Utf8Text(device.ToJson())), source("the host's handheld image");
       standIn.Call("LoadImage", {&json, &source});
       Arg type(run.syncType), path(run.desktopPath), file(run.desktopFileName),
@@ -116,6 +118,7 @@ class LateBoundConduit : public ConduitDriver {
       onLogLine(line);
     device = handheld::Device::FromJson(Utf8Of(standIn.Call("ImageJson")),
                                         "the handheld stand-in's image");
+    link.calls = standIn.Value("CallCounts").AsText();
     if (failure) throw *failure;
   }
 

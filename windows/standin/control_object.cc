@@ -1,8 +1,10 @@
 // The control object "SyncBolvarin.HandheldStandIn": loads the session's
 // handheld from an image, reads it back, sets the run the sync manager asks
-// for and hands over the log lines. The image's JSON is UTF-8 text; it
+// for, models the link's latency, and hands over the log lines and the
+// counts of the platform calls the run made. The image's JSON is UTF-8 text; it
 // travels as UTF-16 BSTRs. The run's texts and the log lines are in the ANSI
 // code page, as the conduit's are.
+#include <chrono>
 #include <string>
 
 #include "base/error.h"
@@ -56,6 +58,14 @@ class ControlObject : public TableDispatch<ControlObject> {
     Session::Get().SetRun(std::move(run));
   }
   void TakeLog(C call) { call.Return(com::ToTextArray(Session::Get().TakeLog())); }
+  void SetLinkLatency(C call) {
+    const int32_t ms = call.Int(0);
+    if (ms < 0) Raise(err::kInvalidArgument, "LinkLatency " + std::to_string(ms) + " is negative");
+    Session::Get().platform().SetLinkLatency(std::chrono::milliseconds(ms));
+  }
+  void CallCounts(C call) {
+    call.Return(TaggedValue::Text(handheld::CallCountsLine(Session::Get().platform().calls())));
+  }
 
   static constexpr char kSource[] = "HandheldStandIn";
   static constexpr Member<ControlObject> kMembers[] = {
@@ -63,6 +73,8 @@ class ControlObject : public TableDispatch<ControlObject> {
       {"ImageJson", 0, &ControlObject::ImageJson, nullptr},
       {"SetRun", 4, &ControlObject::SetRun, nullptr},
       {"TakeLog", 0, &ControlObject::TakeLog, nullptr},
+      {"LinkLatency", 0, nullptr, &ControlObject::SetLinkLatency},
+      {"CallCounts", 0, &ControlObject::CallCounts, nullptr},
   };
 };
 

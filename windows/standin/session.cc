@@ -22,6 +22,7 @@ void Session::Replace(handheld::Device device) {
 
 void Session::SetRun(handheld::RunRequest run) {
   platform_.run() = std::move(run);
+  platform_.ForgetCalls();  // the counts are those of the run set here
   hasRun_ = true;
 }
 
