@@ -14,6 +14,12 @@
 // It works in a folder of its own: HOME and XDG_* point there, so the
 // replaced files go to a trash inside it, and it has its own settings file.
 //
+// The link case counts the platform calls of a fast sync at 5,000 and
+// 65,535 records, both sides in step but for 1% of the records changed on
+// each side and 0.5% new desktop lines, with and without the skipping of
+// records the handheld already holds, and the time those calls would take
+// on a link of 10 ms a call.
+//
 // Usage: record_sync_bench [N...]   (default: 20000 65535 200000)
 #include <fcntl.h>
 #include <spawn.h>
@@ -32,6 +38,7 @@
 
 #include "base/date_time.h"
 #include "conduit/cnotify.h"
+#include "conduit/csync.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "handheld/device.h"
@@ -290,6 +297,93 @@ EndToEnd RunHostSync(int n) {
   return r;
 }
 
+// The link case: n records in step on both sides (a copy to the handheld),
+// then 1% changed on the handheld, 1% changed on the desktop and 0.5% new
+// desktop lines; the calls of one fast sync.
+struct LinkResult {
+  handheld::CallCounts calls;
+  uint64_t total = 0;
+  int changed = 0, added = 0;
+  bool ok = false;
+};
+
+LinkResult RunLinkCase(int n, bool rewriteUnchanged) {
+  LinkResult r;
+  const std::string folder =
+      fs::temp_directory_path() / ("syncbolvarin-bench-link-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  setenv("XDG_DATA_HOME", (folder + "/xdg").c_str(), 1);
+  FileSettings settings(folder + "/settings");
+  SetActiveSettings(&settings);
+  std::mt19937 rng(777);
+  const std::string dataFile = folder + "/MaBolvarin.txt";
+  {
+    std::string text;
+    for (int k = 0; k < n; ++k)
+      text += "0;" + std::to_string(k % 16) + "; 0;" + Fields(rng, k) + "\r\n";
+    std::ofstream(dataFile, std::ios::binary) << text;
+  }
+  handheld::Device device;
+  const std::string block =
+      BuildPreferenceBlock(std::string(24, '\0'), {"Cash"}, {"Food"}, {"Rent"});
+  device.preferences.push_back({"Bolv", 0, 1, Bytes(block.begin(), block.end())});
+  auto run = [&](int32_t type, bool rewrite) {
+    handheld::SimPlatform platform(device, handheld::RunRequest{type, folder});
+    {
+      CSync engine(platform);
+      engine.RewriteUnchangedRecords(rewrite);
+      engine.SYNCHRONIZE();
+    }
+    return std::make_pair(platform.calls(), platform.log());
+  };
+  run(3, false);  // copy to the handheld: both sides in step
+  handheld::Database& db = device.databases.at(0);
+  handheld::SimPlatform codec(device, handheld::RunRequest{});
+  auto utility = codec.NewPlatformUtility();
+  std::ifstream in(dataFile, std::ios::binary);
+  std::string text, line;
+  for (int k = 0; std::getline(in, line); ++k) {
+    line.pop_back();  // the '\r' of "\r\n"
+    const int32_t id = std::stoi(line);
+    if (k % 100 == 0) {  // changed on the handheld
+      TaggedValue rid;
+      int32_t category = 0, attributes = 0;
+      std::string record;
+      EncodeRecord(*utility, "0;0; 0;" + Fields(rng, k), rid, category, attributes, record);
+      record.push_back('\0');
+      handheld::Record* rec = db.Find(id);
+      rec->data.assign(record.begin(), record.end());
+      rec->attributes = 0x40;
+      ++r.changed;
+    } else if (k % 100 == 50) {  // changed on the desktop
+      line = std::to_string(id) + ";" + std::to_string(k % 16) + "; 0;" + Fields(rng, k);
+      ++r.changed;
+    }
+    text += line + "\r\n";
+    if (k % 200 == 0) {
+      text += "0;1; 0;" + Fields(rng, k) + "\r\n";
+      ++r.added;
+    }
+  }
+  in.close();
+  std::ofstream(dataFile, std::ios::binary) << text;
+  const auto [calls, log] = run(0, rewriteUnchanged);
+  r.calls = calls;
+  for (const auto& [operation, count] : r.calls) r.total += count;
+  r.ok = log.size() == 3 && log.back().text.rfind("Ok ", 0) == 0;
+  if (!r.ok) {
+    for (const auto& e : log) std::fprintf(stderr, "log: %s\n", e.text.c_str());
+  }
+  SetActiveSettings(nullptr);
+  fs::remove_all(folder);
+  return r;
+}
+
+uint64_t Count(const handheld::CallCounts& calls, const char* operation) {
+  auto it = calls.find(operation);
+  return it == calls.end() ? 0 : it->second;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -334,7 +428,42 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 
+  // The link: calls of a fast sync, and their time on a 10 ms link.
+  std::printf("\n%-26s %8s %8s %8s %8s %8s %12s\n", "link case (fast sync)", "records", "calls",
+              "ReadNext", "Write", "other", "10 ms link s");
+  struct LinkRow {
+    int n;
+    LinkResult every, changedOnly;
+  };
+  std::vector<LinkRow> links;
+  for (int n : {5000, 65535}) {
+    LinkRow row{n, RunLinkCase(n, true), RunLinkCase(n, false)};
+    for (const auto& [name, r] :
+         {std::pair<const char*, const LinkResult*>{"writing every record", &row.every},
+          {"skipping unchanged", &row.changedOnly}}) {
+      allOk = allOk && r->ok;
+      const uint64_t reads = Count(r->calls, "ReadNext"), writes = Count(r->calls, "WriteRecord");
+      std::printf("%-26s %8d %8llu %8llu %8llu %8llu %12.1f%s\n", name, n,
+                  static_cast<unsigned long long>(r->total), static_cast<unsigned long long>(reads),
+                  static_cast<unsigned long long>(writes),
+                  static_cast<unsigned long long>(r->total - reads - writes), r->total * 0.010,
+                  r->ok ? "" : "  (run did not complete: see log above)");
+    }
+    links.push_back(row);
+  }
+
   std::printf("\nTargets\n");
+  for (const LinkRow& row : links) {
+    const LinkResult& r = row.changedOnly;
+    const uint64_t writes = Count(r.calls, "WriteRecord");
+    const uint64_t limit = static_cast<uint64_t>(r.changed + r.added + row.n / 100);
+    const bool pass = writes <= limit;
+    allOk = allOk && pass;
+    std::printf(
+        "  link, fast sync at %d records: %llu writes <= changed %d + new %d + 1%% = %llu: %s\n",
+        row.n, static_cast<unsigned long long>(writes), r.changed, r.added,
+        static_cast<unsigned long long>(limit), pass ? "yes" : "NO");
+  }
   for (size_t k = 0; k < std::size(kinds); ++k) {
     for (size_t i = 0; i < sizes.size(); ++i) {
       const Result& r = table[k][i];
