@@ -12,6 +12,7 @@
 #include "conduit/csync.h"
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
+#include "lists/preference_lists.h"
 #include "store/record_codec.h"
 #include "tests/lists_test_support.h"
 #include "tests/test_util.h"
@@ -71,7 +72,8 @@ handheld::Record Encoded(Device& device, const std::string& line, int32_t id) {
 // and new records on both sides.
 void Generate(uint32_t seed, const TempDir& dir, Device& device) {
   std::mt19937 rng(seed);
-  device = lists_testing::MakeDevice(lists_testing::Block({"Cash"}, {"Food"}, {"Rent"}));
+  device = lists_testing::MakeDevice(
+      BuildPreferenceBlock(std::string(24, '\0'), {"Cash"}, {"Food"}, {"Rent"}));
   std::string text;
   for (int k = 0, n = int(rng() % 25); k < n; ++k) text += Line(rng, "0") + "\r\n";
   WriteFile(dir.File(kData), text);
@@ -154,7 +156,8 @@ TEST(Link, FastSyncEndsAsIfItRewroteEveryRecordWithFewerWrites) {
 
 TEST(Link, AFastSyncAfterACopyWritesNothing) {
   TempDir dir;
-  Device device = lists_testing::MakeDevice(lists_testing::Block({}, {}, {}));
+  Device device =
+      lists_testing::MakeDevice(BuildPreferenceBlock(std::string(24, '\0'), {}, {}, {}));
   std::mt19937 rng(3);
   WriteFile(dir.File(kData), Line(rng, "0") + "\r\n" + Line(rng, "0") + "\r\n");
   Sync(dir, device, SyncType::kPcToHandheld);
