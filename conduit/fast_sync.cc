@@ -64,7 +64,12 @@ void CSync::FastSync() {
     // does not write a desktop record over an identical one. The result is
     // the same, and every write is a round trip over the link.
     std::unordered_map<int32_t, HeldRecord> held;
+    // Every identifier the handheld holds: a line deleted on the desktop
+    // whose record is already gone there (removed by an earlier run that
+    // was cut short, or by anyone else) has nothing left to remove.
+    std::unordered_set<int32_t> onHandheld;
     while (!adapter.AtEnd()) {
+      onHandheld.insert(id.AsInt32());
       if (attributes == 0 && !rewriteUnchanged_) {
         held.emplace(id.AsInt32(), HeldRecord{category, std::move(data)});
       } else if (attributes == kChanged || attributes == kDeletedChanged ||
@@ -110,8 +115,9 @@ void CSync::FastSync() {
         ProcessPendingMessages();
         if ((attributes & kNotWritten) != 0) {
           if (attributes == kDeleted) {
-            // A line the handheld never numbered has nothing to remove there.
-            if (id.AsInt32() != 0) adapter.RemoveRecord(id);
+            // A line the handheld never numbered, or no longer holds, has
+            // nothing to remove there.
+            if (onHandheld.erase(id.AsInt32()) != 0) adapter.RemoveRecord(id);
             removed[static_cast<size_t>(i) + 1] = true;
             anyRemoved = true;
           }

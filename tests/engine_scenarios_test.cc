@@ -128,8 +128,9 @@ TEST_F(EngineScenario, EachKindOfRun) {
        {
            "10;1; 0;" + kApr,  // older desktop edit of 10
            "12;1; 0;" + kJan, "14;3; 128;" + kApr,
-           "0;2; 0;" + kFeb,   // new on the desktop: numbered by the handheld
-           "15;4; 8;" + kMar,  // archived on the desktop: stays off the handheld
+           "0;2; 0;" + kFeb,     // new on the desktop: numbered by the handheld
+           "15;4; 8;" + kMar,    // archived on the desktop: stays off the handheld
+           "18;1; 128;" + kFeb,  // deleted on the desktop, already gone from the handheld
        },
        "Fast Sync",
        // 12 and 13 purged, 14 removed; 10 and 16 written back clean.
