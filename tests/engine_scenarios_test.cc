@@ -16,18 +16,6 @@ using lists_testing::Texts;
 using testing::ReadFile;
 using testing::TempDir;
 
-// Record bytes (with their terminator) for a desktop line's fields 3..12.
-Bytes RecordBytes(const std::string& fields) {
-  handheld::Device device;
-  handheld::SimPlatform platform(device, handheld::RunRequest{});
-  TaggedValue id;
-  int32_t category = 0, attributes = 0;
-  std::string record;
-  EncodeRecord(*platform.NewPlatformUtility(), "0;0; 0;" + fields, id, category, attributes,
-               record);
-  return Bytes(record.c_str(), record.c_str() + record.size() + 1);  // with the terminator
-}
-
 struct HandheldRecord {
   int32_t id;
   int32_t category;
@@ -44,7 +32,8 @@ class EngineScenario : public ::testing::Test {
     for (int i = 0; i < 16; ++i) db.categories[i].id = i;
     for (const auto& r : records) {
       db.Append({r.id, r.category, r.attributes,
-                 r.raw.empty() ? RecordBytes(r.fields) : Bytes(r.raw.begin(), r.raw.end())});
+                 r.raw.empty() ? lists_testing::EncodedRecord("0;0; 0;" + r.fields, 0).data
+                               : Bytes(r.raw.begin(), r.raw.end())});
     }
     device.Save(image_);
   }

@@ -13,7 +13,6 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
-#include "store/record_codec.h"
 #include "tests/lists_test_support.h"
 #include "tests/test_util.h"
 
@@ -54,17 +53,6 @@ std::string Line(std::mt19937& rng, const std::string& id) {
          ";0;;;;;;;Note " + std::to_string(rng() % 1000);
 }
 
-// The record the handheld holds for a desktop line.
-handheld::Record Encoded(Device& device, const std::string& line, int32_t id) {
-  SimPlatform platform(device, {});
-  TaggedValue rid;
-  int32_t category = 0, attributes = 0;
-  std::string bytes;
-  EncodeRecord(*platform.NewPlatformUtility(), line, rid, category, attributes, bytes);
-  bytes.push_back('\0');
-  return {id, category, 0, Bytes(bytes.begin(), bytes.end())};
-}
-
 // Both sides in step after a copy to the handheld, then changed on each
 // side the ways a fast sync meets: edits on either or both sides, deletions
 // on either side, records the handheld lost or holds with another category,
@@ -91,11 +79,11 @@ void Generate(uint32_t seed, const TempDir& dir, Device& device) {
         line = other;
         break;
       case 1:  // edited on the handheld
-        *rec = Encoded(device, other, id);
+        *rec = lists_testing::EncodedRecord(other, id);
         rec->attributes = kAttrChanged;
         break;
       case 2:  // edited on both sides
-        *rec = Encoded(device, Line(rng, "0"), id);
+        *rec = lists_testing::EncodedRecord(Line(rng, "0"), id);
         rec->attributes = kAttrChanged;
         line = other;
         break;
@@ -115,7 +103,7 @@ void Generate(uint32_t seed, const TempDir& dir, Device& device) {
         rec->attributes = rng() % 2 ? kAttrArchived : 0x20;
         break;
       case 8:  // clean, other bytes
-        *rec = Encoded(device, other, id);
+        *rec = lists_testing::EncodedRecord(other, id);
         break;
       case 9:  // a second line, same id
         changed += other + "\r\n";
@@ -125,7 +113,7 @@ void Generate(uint32_t seed, const TempDir& dir, Device& device) {
   }
   for (int k = 0, n = int(rng() % 3); k < n; ++k) changed += Line(rng, "0") + "\r\n";
   for (int k = 0, n = int(rng() % 3); k < n; ++k) {
-    handheld::Record rec = Encoded(device, Line(rng, "0"), 0);
+    handheld::Record rec = lists_testing::EncodedRecord(Line(rng, "0"), 0);
     rec.attributes = kAttrChanged;
     db.Append(std::move(rec));
   }

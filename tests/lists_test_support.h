@@ -5,6 +5,7 @@
 #include "config/settings.h"
 #include "config/settings_file.h"
 #include "handheld/sim_platform.h"
+#include "store/record_codec.h"
 #include "tests/test_util.h"  // also brings <string> and <vector>
 
 namespace bolvarin::lists_testing {
@@ -30,6 +31,18 @@ inline handheld::Device MakeDevice(const std::string& block,
   for (size_t i = 0; i < slots.size(); ++i) db.categories[i] = slots[i];
   device.preferences.push_back({"Bolv", 0, 7, Bytes(block.begin(), block.end())});
   return device;
+}
+
+// The record, clean, that the handheld holds for desktop `line` under `id`:
+// its category and its bytes with the terminator.
+inline handheld::Record EncodedRecord(const std::string& line, int32_t id) {
+  handheld::Device device;
+  handheld::SimPlatform platform(device, handheld::RunRequest{});
+  TaggedValue rid;
+  int32_t category = 0, attributes = 0;
+  std::string bytes;
+  EncodeRecord(*platform.NewPlatformUtility(), line, rid, category, attributes, bytes);
+  return {id, category, 0, Bytes(bytes.c_str(), bytes.c_str() + bytes.size() + 1)};
 }
 
 // A settings file of the test's own, the active store while this lives.
