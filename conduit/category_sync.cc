@@ -30,7 +30,8 @@ uint8_t SlotIdentifier(int32_t id, int slot) {
 // that is never written, so a slot that cannot be taken (an identifier
 // beyond one byte, a name the file cannot hold, a failing read) leaves the
 // desktop table as it was instead of half copied.
-void CopySlotsToDesktop(HandheldCategories& handheld, CDtCategories& desktop, bool onlyChanged) {
+// Returns whether any slot was taken.
+bool CopySlotsToDesktop(HandheldCategories& handheld, CDtCategories& desktop, bool onlyChanged) {
   CDtCategories scratch;  // never created from a folder, so never written
   std::vector<int16_t> taken;
   for (int slot = 0; slot < kCategorySlots; ++slot) {
@@ -46,6 +47,7 @@ void CopySlotsToDesktop(HandheldCategories& handheld, CDtCategories& desktop, bo
     desktop.SetID(index, scratch.ID(index));
     desktop.SetDirty(index, scratch.Dirty(index));
   }
+  return !taken.empty();
 }
 
 // The desktop's leading run of changed slots goes to the handheld; the first
@@ -87,7 +89,10 @@ void CSync::SyncCategories() {
 
     switch (syncType) {
       case SyncType::kFast:
-        CopySlotsToDesktop(*handheld, *desktop, true);
+        // The slots the handheld changed reach the desktop's file before
+        // the handheld forgets they changed: a run cut in between would
+        // otherwise lose them on both sides' next run.
+        if (CopySlotsToDesktop(*handheld, *desktop, true)) desktop->Save();
         DesktopToHandheldPass(*handheld, *desktop);
         break;
       case SyncType::kHandheldToPc:

@@ -38,6 +38,9 @@ void CSync::WriteBackIdentifier(int32_t position, const TaggedValue& id) {
   updated.Texte = std::to_string(updated.ID) +
                   (separator == std::string::npos ? std::string() : entry.Texte.substr(separator));
   updated.lDate = LineDate(updated.Texte);
+  // The handheld holds the record under this identifier from now on: the
+  // journal keeps it until the data file does.
+  PcData().JournalIdentifier(updated.Texte);
   list.Set(position, std::move(updated));
 }
 
@@ -68,6 +71,7 @@ void CSync::FastSync() {
     // whose record is already gone there (removed by an earlier run that
     // was cut short, or by anyone else) has nothing left to remove.
     std::unordered_set<int32_t> onHandheld;
+    bool tookAny = false;
     while (!adapter.AtEnd()) {
       onHandheld.insert(id.AsInt32());
       if (attributes == 0 && !rewriteUnchanged_) {
@@ -76,6 +80,7 @@ void CSync::FastSync() {
                  attributes == kDeleted) {
         try {
           PcData().WriteRecord(id, category, attributes, data);
+          tookAny = true;
         } catch (const ConduitError& e) {
           LogError(" - FastSync - ",
                    ConduitError(e.number(), e.description() +
@@ -90,6 +95,10 @@ void CSync::FastSync() {
     }
 
     SortRecordsByDate();
+    // What pass 1 took is in the data file before pass 2 marks those records
+    // clean on the handheld: a run cut in between would otherwise leave the
+    // handheld's edits nowhere but in this process.
+    if (tookAny) PcData().Save();
 
     // Pass 2: every live desktop record goes to the handheld, clean, unless
     // the handheld holds it already, clean and the same. Entries

@@ -70,6 +70,9 @@ void CSync::CopyToPc() {
       throw;
     }
 
+    // The records are in the data file before the handheld forgets which
+    // of them changed.
+    store.Save();
     adapter.RemoveSet(1, 255);
     Log(" - Sync configured to Copy to PC", -1, -1, 0);
   } catch (const std::exception& e) {

@@ -47,7 +47,11 @@ void CSync::OpenPcStore(bool& created) {
   std::string path = context_->DesktopPath();
   std::string name = context_->DesktopFileName();
   CDtData& store = PcData();
-  if (store.OpenDatabase(path, name)) return;
+  if (store.OpenDatabase(path, name)) {
+    if (!store.JournalProblem().empty())
+      Log(" - OpenPcStore - " + store.JournalProblem(), -1, -1, 0);
+    return;
+  }
 
   if (!store.FileMissing()) {
     // The file is there but does not read as ledger lines. It is left exactly

@@ -419,11 +419,36 @@ std::shared_ptr<PlatformUtility> SimPlatform::NewPlatformUtility() {
 }
 
 void SimPlatform::Call(const std::string& operation) {
-  ++calls_[operation];
+  const uint64_t nth = ++calls_[operation];
+  ++totalCalls_;
   if (latency_.count() > 0) std::this_thread::sleep_for(latency_);
+  const bool anyOperation = cut_.operation == "*";
+  if (cut_.n != 0 && (anyOperation || cut_.operation == operation) &&
+      (anyOperation ? totalCalls_ : nth) == cut_.n) {
+    if (atCut_) atCut_();
+    Raise(err::kPlatform, "the link to the handheld was cut at call " + std::to_string(cut_.n) +
+                              " of " + cut_.operation + " (" + operation + ")");
+  }
   if (std::find(failing_.begin(), failing_.end(), operation) != failing_.end()) {
     Raise(err::kPlatform, "simulated failure of " + operation);
   }
+}
+
+CallCut ParseCallCut(const std::string& text, const std::string& what) {
+  const size_t colon = text.rfind(':');
+  CallCut cut;
+  if (colon != std::string::npos && colon > 0) {
+    const char* first = text.data() + colon + 1;
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, cut.n);
+    if (ec == std::errc() && end == last && first != last && cut.n > 0) {
+      cut.operation = text.substr(0, colon);
+      return cut;
+    }
+  }
+  Raise(err::kInvalidArgument, what + " \"" + text +
+                                   "\" is not OPERATION:N (an operation name or *, a call number "
+                                   "from 1), e.g. WriteRecord:3");
 }
 
 std::string CallCountsLine(const CallCounts& calls) {

@@ -35,6 +35,16 @@ struct LogEntry {
 
 // The calls made through the platform interface, by operation name.
 using CallCounts = std::map<std::string, uint64_t>;
+
+// One call of a run picked out for a cut link: the Nth call (from 1) of
+// `operation`, or of any operation when it is "*".
+struct CallCut {
+  std::string operation;
+  uint64_t n = 0;
+};
+// Reads "OPERATION:N" (N from 1). Raises an error naming `what` and showing
+// the expected form when the text is not one.
+CallCut ParseCallCut(const std::string& text, const std::string& what);
 // One line for the user: "platform calls: 12 (AtEnd 3, ReadNext 3, ...)",
 // the operations in alphabetical order.
 std::string CallCountsLine(const CallCounts& calls);
@@ -59,7 +69,10 @@ class SimPlatform : public Platform {
 
   // Every call made through the platform objects so far, by operation.
   const CallCounts& calls() const { return calls_; }
-  void ForgetCalls() { calls_.clear(); }
+  void ForgetCalls() {
+    calls_.clear();
+    totalCalls_ = 0;
+  }
   // Models a slow link to the handheld: each call waits this long.
   void SetLinkLatency(std::chrono::milliseconds latency) { latency_ = latency; }
 
@@ -69,6 +82,14 @@ class SimPlatform : public Platform {
   // "WriteRecord", "RemoveRecord", "Categories", "Commit", "AddLogEntry",
   // "GetSyncContext", "ReadPreference", ...).
   void FailOperation(const std::string& operation) { failing_.push_back(operation); }
+  // Test hook for a link cut at one call: when the call `cut` names comes,
+  // `atCut` runs first (it may end the process, as a killed conduit ends),
+  // then that call raises the platform error of a dropped link. The calls
+  // after it go through as usual.
+  void CutAt(CallCut cut, std::function<void()> atCut = {}) {
+    cut_ = std::move(cut);
+    atCut_ = std::move(atCut);
+  }
   // Every call through the platform objects starts here: it is counted,
   // waits for the modelled link, and raises the simulated platform error
   // when the operation should fail.
@@ -84,6 +105,9 @@ class SimPlatform : public Platform {
   std::vector<std::string> categoryCalls_;
   std::vector<std::string> failing_;
   CallCounts calls_;
+  uint64_t totalCalls_ = 0;
+  CallCut cut_;
+  std::function<void()> atCut_;
   std::chrono::milliseconds latency_{0};
 };
 

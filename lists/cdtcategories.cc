@@ -42,7 +42,7 @@ CDtCategories::~CDtCategories() {
   // replacement leaves the old or the new file whole.
   if (!Writable() || saved_) return;
   try {
-    ReplaceFile(directory_ + kCategoriesFile, FileContents(), DeleteDefinitively);
+    ReplaceFile(directory_ + kCategoriesFile, FileContents(), DeleteDefinitively || replaced_);
   } catch (...) {
   }
 }
@@ -132,7 +132,7 @@ void CDtCategories::Save() {
   if (!Writable()) return;
   const std::string path = directory_ + kCategoriesFile, contents = FileContents();
   try {
-    ReplaceFile(path, contents, DeleteDefinitively);
+    ReplaceFile(path, contents, DeleteDefinitively || replaced_);
   } catch (const ConduitError& e) {
     // The table may hold the handheld's changes: keep it where the user can
     // find it rather than only in memory.
@@ -144,7 +144,7 @@ void CDtCategories::Save() {
     }
     Raise(e.number(), e.description() + kept);
   }
-  saved_ = true;
+  saved_ = replaced_ = true;
 }
 
 void CDtCategories::CheckIndex(int16_t nIndex) {

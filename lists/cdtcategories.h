@@ -63,6 +63,10 @@ class CDtCategories {
   std::string loadFailure_;
   bool created_ = false;
   bool saved_ = false;  // the file holds the slots as they are now
+  // This table replaced the file once already: a later write deletes the
+  // version it replaces for good, so that the trash keeps one old copy, the
+  // file as it was before the run.
+  bool replaced_ = false;
 };
 
 }  // namespace bolvarin

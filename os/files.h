@@ -39,6 +39,11 @@ void RemoveFile(const std::string& filePath, bool permanent);
 // socket, directly or through a link) is refused and left as it is.
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent);
 
+// Appends `text` at the end of `path`, creating the file when missing. The
+// text is handed to the system before this returns, so it outlives a
+// process that is killed afterwards. Raises an error naming the file.
+void AppendToFile(const std::string& path, std::string_view text);
+
 // Why ReplaceFile(path, ..., permanent) would fail now, or the empty text
 // when it should succeed: the folder must exist and really take a new file,
 // the name must hold a regular file or nothing, the file system must have

@@ -446,6 +446,13 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
+void AppendToFile(const std::string& path, std::string_view text) {
+  Fd fd(OpenRetry(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0666));
+  if (fd.get() < 0 || !WriteAll(fd.get(), text.data(), text.size()) || fd.Close() != 0) {
+    Raise(err::kFileIo, "Cannot add to " + Quoted(path) + ": " + Reason(errno));
+  }
+}
+
 void RemoveFile(const std::string& filePath, bool permanent) {
   if (TrimBlanks(filePath).empty()) return;
   // Only regular files are removed; a folder, a device or a missing name is

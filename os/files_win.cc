@@ -171,6 +171,14 @@ bool ReadWholeFile(const std::string& path, std::string& contents) {
   return true;
 }
 
+void AppendToFile(const std::string& path, std::string_view text) {
+  win::Handle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD error = file.valid() ? WriteAll(file.get(), text) : GetLastError();
+  if (error != 0)
+    Raise(err::kFileIo, "Cannot add to " + Quoted(path) + ": " + win::ErrorMessage(error));
+}
+
 void RemoveFile(const std::string& filePath, bool permanent) {
   if (TrimBlanks(filePath).empty()) return;
   // Only ordinary files are removed; a folder, a hidden or system file or a

@@ -1,9 +1,12 @@
 #include "store/cdtdata.h"
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/error.h"
@@ -98,28 +101,41 @@ CDtData::~CDtData() {
   }
 }
 
+std::string CDtData::FileContents() const {
+  const RecordList& list = DesktopRecords();
+  const int32_t count = list.Count();
+  size_t size = 0;
+  for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
+  std::string contents;
+  contents.reserve(size);
+  for (int32_t i = 1; i <= count; ++i) {
+    contents += list.Item(i).Texte;
+    contents += "\r\n";
+  }
+  return contents;
+}
+
+void CDtData::ReplaceDataFile(const std::string& contents) {
+  ReplaceFile(dataFile_, contents, DeleteDefinitively || replaced_);
+  replaced_ = true;
+}
+
+void CDtData::Save() {
+  if (released_ || dataFile_.empty() || keepFile_) return;
+  ReplaceDataFile(FileContents());
+}
+
 void CDtData::Release() {
   if (released_ || dataFile_.empty()) return;  // never given a file
   released_ = true;
-  RecordList& list = DesktopRecords();
-  std::string contents;
-  if (!keepFile_) {
-    size_t size = 0;
-    const int32_t count = list.Count();
-    for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
-    contents.reserve(size);
-    for (int32_t i = 1; i <= count; ++i) {
-      contents += list.Item(i).Texte;
-      contents += "\r\n";
-    }
-  }
+  const std::string contents = keepFile_ ? std::string() : FileContents();
   // The list is the store's own content: it must not reach the next run of
   // this process, whether or not it reaches the disk.
-  list.Clear();
+  DesktopRecords().Clear();
   if (keepFile_) return;
 
   try {
-    ReplaceFile(dataFile_, contents, DeleteDefinitively);
+    ReplaceDataFile(contents);
   } catch (const ConduitError& e) {
     // What the run merged must not exist only in memory.
     std::string kept;
@@ -131,8 +147,102 @@ void CDtData::Release() {
     }
     Raise(e.number(), e.description() + kept);
   }
+  // The file holds every identifier the handheld gave: the journal is done.
+  if (!keepJournal_) RemoveFile(JournalFile(), /*permanent=*/true);
   std::string postsync = GetRegValue(kSettingsKey, "postsync");
   if (!TrimBlanks(postsync).empty()) RunAndWait(postsync, dataFile_);
+}
+
+void CDtData::JournalIdentifier(const std::string& line) {
+  AppendToFile(JournalFile(), line + "\r\n");
+}
+
+void CDtData::ApplyJournal(int32_t first) {
+  const std::string journal = JournalFile();
+  std::string text;
+  try {
+    if (!ReadWholeFile(journal, text)) return;
+  } catch (const std::exception& e) {
+    keepJournal_ = true;
+    journalProblem_ = ErrorText(e) + "; no identifier was taken from it and it is left as it is";
+    return;
+  }
+
+  // Each entry is a line as it reads with the identifier the handheld gave
+  // it, CR LF after it. An entry cut off or unreadable voids the journal as
+  // a whole: taking half of it could number two lines alike.
+  std::vector<colEnregistrement> entries;
+  size_t start = 0;
+  try {
+    while (start < text.size()) {
+      const size_t cr = text.find('\r', start);
+      if (cr == std::string::npos || cr + 1 >= text.size() || text[cr + 1] != '\n') {
+        Raise(err::kBadLine, "the entry does not end with CR LF");
+      }
+      colEnregistrement entry;
+      entry.Texte = text.substr(start, cr - start);
+      start = cr + 2;
+      const size_t sep = entry.Texte.find(';');
+      const std::optional<int32_t> id =
+          sep == std::string::npos ? std::nullopt : ParseIdentifier(entry.Texte.substr(0, sep));
+      if (!id || *id == 0) Raise(err::kBadLine, "field 0 is not an identifier the handheld gives");
+      entry.ID = *id;
+      entry.lDate = LineDate(entry.Texte);
+      entries.push_back(std::move(entry));
+    }
+  } catch (const std::exception& e) {
+    const std::string aside = journal + ".unreadable";
+    journalProblem_ = "Journal \"" + journal + "\", entry " + std::to_string(entries.size() + 1) +
+                      ": " + ErrorText(e) + "; no identifier was taken from it";
+    try {
+      ReplaceFile(aside, text, /*permanent=*/false);
+      RemoveFile(journal, /*permanent=*/true);
+      journalProblem_ += " and it is kept as \"" + aside + "\"";
+    } catch (const std::exception& keep) {
+      keepJournal_ = true;
+      journalProblem_ += " and it is left as it is (" + ErrorText(keep) + ")";
+    }
+    return;
+  }
+
+  // Lines still without an identifier take the entries sent with the same
+  // text after field 0, in order; an identifier a line holds already was
+  // written to the file before the run ended.
+  RecordList& list = DesktopRecords();
+  const int32_t count = list.Count();
+  std::unordered_set<int32_t> held;
+  for (int32_t i = first + 1; i <= count; ++i) held.insert(list.Item(i).ID);
+  std::unordered_map<std::string, std::deque<size_t>> waiting;
+  for (size_t k = 0; k < entries.size(); ++k) {
+    if (held.count(entries[k].ID) == 0)
+      waiting[entries[k].Texte.substr(entries[k].Texte.find(';'))].push_back(k);
+  }
+  size_t taken = 0;
+  for (int32_t i = first + 1; i <= count && !waiting.empty(); ++i) {
+    const colEnregistrement& line = list.Item(i);
+    if (line.ID != 0) continue;
+    auto it = waiting.find(line.Texte.substr(line.Texte.find(';')));
+    if (it == waiting.end()) continue;
+    list.Set(i, entries[it->second.front()]);
+    it->second.pop_front();
+    if (it->second.empty()) waiting.erase(it);
+    ++taken;
+  }
+  if (!waiting.empty()) {
+    const colEnregistrement& lost = entries[waiting.begin()->second.front()];
+    size_t unmatched = 0;
+    for (const auto& entry : waiting) unmatched += entry.second.size();
+    journalProblem_ = "Journal \"" + journal + "\": " + std::to_string(unmatched) +
+                      " line(s) numbered by the handheld are no longer in the data file as they "
+                      "were sent (such as \"" +
+                      lost.Texte + "\"); their records stay on the handheld";
+  }
+  try {
+    if (taken > 0) ReplaceDataFile(FileContents());
+  } catch (const std::exception&) {
+    return;  // the journal stays until the release writes the identifiers
+  }
+  RemoveFile(journal, /*permanent=*/true);
 }
 
 void CDtData::SetLocation(const std::string& pPath, const std::string& pName) {
@@ -144,8 +254,10 @@ void CDtData::SetLocation(const std::string& pPath, const std::string& pName) {
 bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
   SetLocation(pPath, pName);
   openFailure_.clear();
+  journalProblem_.clear();
   fileMissing_ = false;
   keepFile_ = false;
+  keepJournal_ = false;
 
   std::string contents;
   try {
@@ -204,6 +316,7 @@ bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
     keepFile_ = true;
     return false;
   }
+  ApplyJournal(before);
   return true;
 }
 

@@ -5,6 +5,13 @@
 // DesktopRecords between opening and release; the data file (one line per
 // record, CR LF after each) is read at opening and replaced at release, after
 // which the user's "postsync" program runs with the file's full path.
+//
+// A run that is cut short (a dropped link, a killed process) must not leave
+// the desktop behind the handheld: a run saves what it took from the
+// handheld before it changes the handheld (Save), and every identifier the
+// handheld gives a desktop line goes to the journal "<data file>.journal"
+// at once (JournalIdentifier). The next store to open that file gives the
+// lines their identifiers back from the journal.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +58,23 @@ class CDtData {
   // and the copy; "postsync" does not run. Only the first call does anything.
   void Release();
 
+  // Writes the list's lines to the data file now, as the release does, and
+  // keeps the store open; "postsync" does not run. Raises an error naming the
+  // file when it cannot. Does nothing when the release would write nothing.
+  // Of the versions a run's writes replace, only the file the run began with
+  // goes to the trash: the later ones are the run's own and are deleted.
+  void Save();
+
+  // Notes in the journal that the handheld has just given a desktop line
+  // its identifier: `line` is the line as it reads with that identifier.
+  // The note is handed to the system before this returns. Raises an error
+  // naming the journal when it cannot be written.
+  void JournalIdentifier(const std::string& line);
+  std::string JournalFile() const { return dataFile_ + ".journal"; }
+  // What the last OpenDatabase could not do with a journal left by a run
+  // that was cut short, for the log; empty when there was nothing to say.
+  const std::string& JournalProblem() const { return journalProblem_; }
+
   Bytes ReadByIndex(int32_t nIndex, TaggedValue& vRecordId, int32_t& nCategory,
                     int32_t& eAttributes);
   // Stores a handheld record: replaces the first entry with its identifier
@@ -84,6 +108,9 @@ class CDtData {
  private:
   PlatformUtility& Converter();
   void SetLocation(const std::string& pPath, const std::string& pName);
+  std::string FileContents() const;
+  void ReplaceDataFile(const std::string& contents);
+  void ApplyJournal(int32_t first);
 
   Platform& platform_;
   std::shared_ptr<PlatformUtility> converter_;
@@ -91,9 +118,12 @@ class CDtData {
   std::string fileName_;
   std::string dataFile_;
   std::string openFailure_;
+  std::string journalProblem_;
   bool fileMissing_ = false;
   bool keepFile_ = false;  // unreadable, or given up on: never replace it
   bool released_ = false;
+  bool replaced_ = false;     // this store replaced the data file already
+  bool keepJournal_ = false;  // a journal that could not be read or moved aside
 };
 
 }  // namespace bolvarin
