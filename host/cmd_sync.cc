@@ -3,11 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "base/error.h"
 #include "base/sync_type.h"
@@ -52,6 +54,17 @@ int32_t ParseSyncType(const std::string& text) {
   throw CommandError("--type: \"" + text +
                      "\" is neither a sync type code nor one of fast, slow, hh2pc, pc2hh, "
                      "install, backup, nothing");
+}
+
+// Test hooks that cut the run's link at one call; see docs/cli.md.
+std::optional<handheld::CallCut> CutFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  try {
+    return handheld::ParseCallCut(value, name);
+  } catch (const ConduitError& e) {
+    throw CommandError(e.description());
+  }
 }
 
 handheld::Device LoadOrCreate(const std::string& image, bool exists, const char* seedJson) {
@@ -113,6 +126,12 @@ void RunSync(const SyncOptions& options, const char* seedJson) {
   std::string failure;
   ConduitDriver::Link link;
   link.latency = std::chrono::milliseconds(options.linkLatency);
+  link.failAt = CutFromEnvironment("SYNCBOLVARIN_FAIL_AT");
+  link.crashAt = CutFromEnvironment("SYNCBOLVARIN_CRASH_AT");
+  if (link.failAt && link.crashAt) {
+    throw CommandError("SYNCBOLVARIN_FAIL_AT and SYNCBOLVARIN_CRASH_AT: set one of them, not both");
+  }
+  link.image = options.image;
   try {
     conduit->BeginProcess(device, run, printLine, link);
   } catch (const ConduitError& e) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/tagged_value.h"
@@ -47,6 +48,11 @@ class ConduitDriver {
   struct Link {
     std::chrono::milliseconds latency{0};
     std::string calls;
+    // Test hooks: the call at which the link drops (that call fails), or at
+    // which the conduit is killed (the handheld as it stands is saved to
+    // `image` and the process ends at once with status 137).
+    std::optional<handheld::CallCut> failAt, crashAt;
+    std::string image;
   };
   virtual void BeginProcess(handheld::Device& device, const handheld::RunRequest& run,
                             const LogLineSink& onLogLine, Link& link) = 0;

@@ -2,6 +2,7 @@
 // handheld: the POSIX build's road to the conduit.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "base/host_events.h"
@@ -65,6 +66,13 @@ class InProcessConduit : public ConduitDriver {
     handheld::SimPlatform platform(
         device, run, [&onLogLine](const handheld::LogEntry& entry) { onLogLine(entry.text); });
     platform.SetLinkLatency(link.latency);
+    if (link.failAt) platform.CutAt(*link.failAt);
+    if (link.crashAt) {
+      platform.CutAt(*link.crashAt, [&device, image = link.image] {
+        device.Save(image);
+        std::_Exit(kExitKilled);
+      });
+    }
     Progress progress;
     CNotify notify(platform);
     try {

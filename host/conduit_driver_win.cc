@@ -104,6 +104,11 @@ class LateBoundConduit : public ConduitDriver {
       Arg type(run.syncType), path(run.desktopPath), file(run.desktopFileName),
           databases(com::ToTextArray(run.databases));
       standIn.Call("SetRun", {&type, &path, &file, &databases});
+      for (const auto& [cut, crash] : {std::pair{link.failAt, 0}, std::pair{link.crashAt, 1}}) {
+        if (!cut) continue;
+        Arg text(cut->operation + ":" + std::to_string(cut->n)), kill(crash), image(link.image);
+        standIn.Call("CutAt", {&text, &kill, &image});
+      }
     }
 
     std::optional<ConduitError> failure;

@@ -5,6 +5,7 @@
 // travels as UTF-16 BSTRs. The run's texts and the log lines are in the ANSI
 // code page, as the conduit's are.
 #include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include "base/error.h"
@@ -63,6 +64,20 @@ class ControlObject : public TableDispatch<ControlObject> {
     if (ms < 0) Raise(err::kInvalidArgument, "LinkLatency " + std::to_string(ms) + " is negative");
     Session::Get().platform().SetLinkLatency(std::chrono::milliseconds(ms));
   }
+  // Test hook: CutAt(Cut, Crash, Image) cuts the link at the call "OPERATION:N"
+  // names; with Crash, the handheld is saved to Image as it stands and the
+  // process ends at once, as a killed one would.
+  void CutAt(C call) {
+    const handheld::CallCut cut = handheld::ParseCallCut(call.Text(0), "CutAt's Cut");
+    if (call.Int(1) == 0) {
+      Session::Get().platform().CutAt(cut);
+      return;
+    }
+    Session::Get().platform().CutAt(cut, [image = call.Text(2)] {
+      Session::Get().device().Save(image);
+      std::_Exit(137);
+    });
+  }
   void CallCounts(C call) {
     call.Return(TaggedValue::Text(handheld::CallCountsLine(Session::Get().platform().calls())));
   }
@@ -75,6 +90,7 @@ class ControlObject : public TableDispatch<ControlObject> {
       {"TakeLog", 0, &ControlObject::TakeLog, nullptr},
       {"LinkLatency", 0, nullptr, &ControlObject::SetLinkLatency},
       {"CallCounts", 0, &ControlObject::CallCounts, nullptr},
+      {"CutAt", 3, &ControlObject::CutAt, nullptr},
   };
 };
 
