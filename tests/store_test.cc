@@ -113,8 +113,10 @@ TEST(RecordCodec, RecordsAndLines) {
 
 // What does not convert is refused with a description naming the field, or
 // the bytes, and what is wrong with them; a refused line yields nothing.
+// A record is given as hex words of eight digits, so its first blank is its
+// ninth character; a line's first ";" or blank comes sooner.
 TEST(RecordCodec, RefusesBrokenRecordsAndBadFields) {
-  const std::pair<const char*, const char*> records[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"C7990000 00000000 00000000", "12 bytes is too short"},
       {"C7B90000 00000000 00000000 00", "date (bytes 0-3) (C7 B9 00 00) is no valid date"},
       {"C65E0000 00000000 00000000 00", "day 30, month 2"},
@@ -123,13 +125,7 @@ TEST(RecordCodec, RefusesBrokenRecordsAndBadFields) {
       {"C7990000 00000000 00040000 01020304", "too short for its number A (bytes 12-15)"},
       {"C7990000 00000000 00002000 C70000", "second date (bytes 12-13)"},
       {"C7990000 00000000 40000000 0A00FF", "too short for its link item"},
-      {"C7990000 00000000 00060000 00000001 00000002", "too short for its number B"}};
-  for (const auto& [hex, message] : records) {
-    const testing::Raised raised = testing::RaisedBy([&] { Decode(Raw(hex)); });
-    EXPECT_EQ(raised.number, err::kBadRecord) << hex;
-    EXPECT_NE(raised.text.find(message), std::string::npos) << hex << ": " << raised.text;
-  }
-  const std::pair<const char*, const char*> lines[] = {
+      {"C7990000 00000000 00060000 00000001 00000002", "too short for its number B"},
       {"5;1; 0;01/01/2004;0;0;;;;;;", "Line has 12 fields where 13"},
       {"5", "field 1 (category) is missing"},
       {"x;1; 0;01/01/2004;0;0;;;;;;;", "Field 0 (identifier) \"x\" is not a record"},
@@ -154,10 +150,12 @@ TEST(RecordCodec, RefusesBrokenRecordsAndBadFields) {
       {"5;1; 0;01/01/2004;0;0;;;;;G;;", "Field 10 (link) \"G\" is not a hexadecimal"},
       {"5;1; 0;01/01/2004;0;0;;;;;;3000000000;", "Field 11 (number B)"}};
   testing::YieldCounter yields;
-  for (const auto& [line, message] : lines) {
-    const testing::Raised raised = testing::RaisedBy([&] { Encode(line); });
-    EXPECT_EQ(raised.number, err::kBadLine) << line;
-    EXPECT_NE(raised.text.find(message), std::string::npos) << line << ": " << raised.text;
+  for (const auto& [input, message] : cases) {
+    const bool record = std::string_view(input).find_first_of("; ") == 8;
+    const testing::Raised raised =
+        testing::RaisedBy([&] { record ? Decode(Raw(input)) : Encode(input); });
+    EXPECT_EQ(raised.number, record ? err::kBadRecord : err::kBadLine) << input;
+    EXPECT_NE(raised.text.find(message), std::string::npos) << input << ": " << raised.text;
   }
   EXPECT_EQ(yields.count, 0);
 }
