@@ -171,9 +171,13 @@ TEST(RecordCodec, HostCommand) {
                         "c7990e1e FFFFFF9C FFF90000 0A00FFFF 613B62", "00"});
   EXPECT_EQ(dec.status, 0) << dec.err;
   EXPECT_EQ(dec.out, line + "\n");
-  const testing::HostResult bad = testing::RunHost({"codec", "decode", "C7 9Z"});
-  EXPECT_NE(bad.status, 0);
-  EXPECT_NE(bad.err.find("character 5 ('Z') is not a hex digit"), std::string::npos) << bad.err;
+  for (auto [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"codec", "encode", "12;3; 64;25/12/2003;x;3;;;;;;;"}, "Field 4 (amount) \"x\""},
+           {{"codec", "decode", "C7 9Z"}, "character 5 ('Z') is not a hex digit"}}) {
+    testing::HostResult r = testing::RunHost(args);
+    EXPECT_NE(r.status, 0) << args.back();
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
 }
 
 // The worked example record (25/12/2003 14:30, amount -100, status 3) with a note.
