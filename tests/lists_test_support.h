@@ -33,15 +33,21 @@ inline handheld::Device MakeDevice(const std::string& block,
   return device;
 }
 
+// The record codec's platform side, as the simulated handheld gives it.
+inline PlatformUtility& Utility() {
+  static handheld::Device device;
+  static handheld::SimPlatform platform(device, {});
+  static std::shared_ptr<PlatformUtility> utility = platform.NewPlatformUtility();
+  return *utility;
+}
+
 // The record, clean, that the handheld holds for desktop `line` under `id`:
 // its category and its bytes with the terminator.
 inline handheld::Record EncodedRecord(const std::string& line, int32_t id) {
-  handheld::Device device;
-  handheld::SimPlatform platform(device, handheld::RunRequest{});
   TaggedValue rid;
   int32_t category = 0, attributes = 0;
   std::string bytes;
-  EncodeRecord(*platform.NewPlatformUtility(), line, rid, category, attributes, bytes);
+  EncodeRecord(Utility(), line, rid, category, attributes, bytes);
   return {id, category, 0, Bytes(bytes.c_str(), bytes.c_str() + bytes.size() + 1)};
 }
 
