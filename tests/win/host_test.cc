@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "conduit/conduit_info.h"
 #include "os/win_handles_win.h"
 #include "tests/win/win_test_support.h"
 #include "windows/com/com_glue.h"
@@ -110,6 +111,11 @@ TEST(WindowsHost, RunsTheDemoThroughTheHandheldStandIn) {
   HostConduit conduit;
   HostResult r = RunHost({"demo", std::string(unixDir.get()) + "/demo"});
   EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("SyncBolvarin " + VersionText() +
+                            "\nSyncBolvarin - Sync configured to Fast Sync\nOk SyncBolvarin\n\n== ",
+                        0),
+            0u)
+      << r.out;
   EXPECT_TRUE(Exists(dir.File("demo/handheld.json")));
 }
 
