@@ -85,7 +85,7 @@ TEST_F(ConfigureDialog, UserSessions) {
                       PostKey(d, IDC_PRESYNC, VK_RETURN);
                     }),
             "ok 0 1 presync=<absent> postsync=<absent> definitif=NON langue=0");
-  // English stored; the boxes are stored as typed, spaces kept.
+  // English stored; the boxes are stored as typed, spaces kept; Alt+O confirms.
   EXPECT_EQ(Session({{"langue", "100"}, {"presync", "old.exe"}}, 3,
                     [](HWND d) {
                       WantCaptions(d, {{IDC_OPTPCTOHH, "Desktop overwrites handheld"}});
@@ -95,7 +95,7 @@ TEST_F(ConfigureDialog, UserSessions) {
                       Type(d, IDC_PRESYNC, "  C:\\pr\xE9.exe  ");
                       Type(d, IDC_POSTSYNC, "post.exe");
                       Click(d, IDC_CHKDEFINITIF);
-                      PostClick(d, IDC_BTNOK);
+                      PostMessageW(Item(d, IDC_CHKDEFINITIF), WM_SYSCHAR, L'o', 1 << 29);
                     }),
             "ok 6 1 presync=  C:\\pr\xE9.exe   postsync=post.exe definitif=OUI langue=100");
   // English chosen, then Cancel: nothing stored.
@@ -110,51 +110,17 @@ TEST_F(ConfigureDialog, UserSessions) {
                     }),
             "cancelled 2 2 presync=keep.exe postsync=<absent> definitif=oui langue=0");
   // Esc, and the system's close command, cancel.
-  EXPECT_EQ(Session({}, 6, [](HWND d) { PostKey(d, IDC_PRESYNC, VK_ESCAPE); }),
-            "cancelled 6 2" + kNothingStored);
-  EXPECT_EQ(Session({}, 3, [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }),
-            "cancelled 3 2" + kNothingStored);
-  // English chosen; blank boxes delete their programs; Alt+O confirms.
-  EXPECT_EQ(Session({{"presync", "x.exe"}, {"postsync", "y.exe"}, {"definitif", "NON"}}, 0,
-                    [](HWND d) {
-                      Choose(d, IDC_CBOLANGUES, 1);
-                      Type(d, IDC_PRESYNC, "   ");
-                      Type(d, IDC_POSTSYNC, "");
-                      Click(d, IDC_CHKDEFINITIF);
-                      Click(d, IDC_OPTHHTOPC);
-                      PostMessageW(Item(d, IDC_CHKDEFINITIF), WM_SYSCHAR, L'o', 1 << 29);
-                    }),
-            "ok 2 1 presync=<absent> postsync=<absent> definitif=OUI langue=100");
+  for (const auto& close : std::vector<std::function<void(HWND)>>{
+           [](HWND d) { PostKey(d, IDC_PRESYNC, VK_ESCAPE); },
+           [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }})
+    EXPECT_EQ(Session({}, 6, close), "cancelled 6 2" + kNothingStored);
 }
 
 // The browse buttons' tooltip follows the language; the boxes' does not.
-TEST_F(ConfigureDialog, TooltipsOfTheBrowseButtonsFollowTheLanguage) {
-  Session({}, 0, [](HWND d) {
-    const DWORD thread = GetWindowThreadProcessId(d, nullptr);
-    const std::vector<HWND> tipWindows =
-        WindowsOfClass("tooltips_class32", [thread](HWND w) { return OfThread(w, thread); });
-    Want("a tooltip window", !tipWindows.empty());
-    auto tip = [&](int id) {
-      wchar_t text[128] = {};
-      TTTOOLINFOW tool{};
-      tool.cbSize = TTTOOLINFOW_V2_SIZE;
-      tool.hwnd = d;
-      tool.uId = reinterpret_cast<UINT_PTR>(Item(d, id));
-      tool.lpszText = text;
-      SendMessageW(tipWindows.back(), TTM_GETTEXTW, std::size(text),
-                   reinterpret_cast<LPARAM>(&tool));
-      return Utf8(text);
-    };
-    Choose(d, IDC_CBOLANGUES, 1);
-    Want("browse tip", tip(IDC_COMMAND1), "Search");
-    Want("box tip", tip(IDC_PRESYNC), "Programme à lancer avant la dockrun");
-    PostClick(d, IDC_BTNCANCEL);
-  });
-}
-
-// The picker gets the box's text and gives back the chosen file, or nothing.
-// (What else it is asked: tests/configure_test.cc.)
-TEST_F(ConfigureDialog, BrowseButtonsAskThePickerAndACancelKeepsTheBox) {
+// Each browse button hands the picker its box's text and shows the chosen
+// file, or keeps the box when none is chosen. (What else the picker is
+// asked: tests/configure_test.cc.)
+TEST_F(ConfigureDialog, BrowseButtonsTipsAndThePicker) {
   std::vector<std::string> asked;
   const auto picker = [&](FilePickRequest& request) {
     asked.push_back(request.FileName);
@@ -163,27 +129,44 @@ TEST_F(ConfigureDialog, BrowseButtonsAskThePickerAndACancelKeepsTheBox) {
   Session(
       {}, 0,
       [](HWND d) {
+        const DWORD thread = GetWindowThreadProcessId(d, nullptr);
+        const std::vector<HWND> tipWindows =
+            WindowsOfClass("tooltips_class32", [thread](HWND w) { return OfThread(w, thread); });
+        Want("a tooltip window", !tipWindows.empty());
+        auto tip = [&](int id) {
+          wchar_t text[128] = {};
+          TTTOOLINFOW tool{TTTOOLINFOW_V2_SIZE, 0, d, reinterpret_cast<UINT_PTR>(Item(d, id))};
+          tool.lpszText = text;
+          SendMessageW(tipWindows.back(), TTM_GETTEXTW, std::size(text),
+                       reinterpret_cast<LPARAM>(&tool));
+          return Utf8(text);
+        };
+        Choose(d, IDC_CBOLANGUES, 1);
+        Want("browse tip", tip(IDC_COMMAND1), "Search");
+        Want("box tip", tip(IDC_PRESYNC), "Programme à lancer avant la dockrun");
         Type(d, IDC_PRESYNC, "start.exe");
         Click(d, IDC_COMMAND1);
         Want("chosen file", BoxText(d, IDC_PRESYNC), "C:\\tools\\pr\xE9.exe");
         Type(d, IDC_POSTSYNC, "stay.exe");
         Click(d, IDC_COMMAND2);
-        Want("cancelled browse", BoxText(d, IDC_POSTSYNC), "stay.exe");
+        Want("none chosen", BoxText(d, IDC_POSTSYNC), "stay.exe");
         PostClick(d, IDC_BTNCANCEL);
       },
       picker);
   EXPECT_EQ(asked, (std::vector<std::string>{"start.exe", "stay.exe"}));
 }
 
+// Without a picker, browsing opens the system's save dialog; cancelled, it
+// leaves the box as it was.
 TEST_F(ConfigureDialog, TheSystemsSaveDialogCancelledKeepsTheBox) {
   Session({}, 0, [](HWND d) {
-    Type(d, IDC_PRESYNC, "keep me.exe");
-    PostClick(d, IDC_COMMAND1);
+    Type(d, IDC_POSTSYNC, "keep me.exe");
+    PostClick(d, IDC_COMMAND2);
     HWND picker = WindowOver(d);
     Want("the form is disabled under the picker", !IsWindowEnabled(d));
     PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
     Want("the save dialog closed", WaitGone(picker));
-    Want("box", BoxText(d, IDC_PRESYNC), "keep me.exe");
+    Want("box", BoxText(d, IDC_POSTSYNC), "keep me.exe");
     Want("the form is enabled again", IsWindowEnabled(d) != FALSE);
     PostClick(d, IDC_BTNCANCEL);
   });

@@ -159,9 +159,8 @@ inline HKEY SettingsParent() {
 
 // One setting ("<absent>" when missing), and all of them replaced by
 // `values` (none: all removed).
-inline constexpr char kAbsent[] = "<absent>";
 inline std::string StoredSetting(const char* name) {
-  return RegistryText(SettingsParent(), kSettingsSubkey, name, kAbsent);
+  return RegistryText(SettingsParent(), kSettingsSubkey, name, "<absent>");
 }
 inline void StoreSettings(const std::map<std::string, std::string>& values = {}) {
   RegDeleteTreeA(SettingsParent(), kSettingsSubkey);

@@ -18,26 +18,6 @@ namespace {
 using namespace bolvarin::testing;
 using com::Widen;
 
-// One command of a session and what it must give: its exit status, its
-// whole standard output, and a piece of standard error.
-struct Step {
-  std::vector<std::string> args;
-  int status;
-  std::string out;
-  std::string errPiece;
-};
-
-void RunSession(const std::vector<Step>& steps) {
-  for (const Step& step : steps) {
-    std::string shown;
-    for (const std::string& a : step.args) shown += " " + a;
-    HostResult r = RunHost(step.args);
-    EXPECT_EQ(r.status, step.status) << shown << "\n" << r.err;
-    EXPECT_EQ(r.out, step.out) << shown;
-    EXPECT_NE(r.err.find(step.errPiece), std::string::npos) << shown << "\n" << r.err;
-  }
-}
-
 TEST(WindowsHost, RegistersTheConduitAndKeepsTheSettingsInTheRegistry) {
   const char* refused = "--settings: the Windows build keeps its settings in the registry";
   const std::string notRegistered =
@@ -49,7 +29,13 @@ TEST(WindowsHost, RegistersTheConduitAndKeepsTheSettingsInTheRegistry) {
     return done + " " + folder + "\\SyncBolvarin.dll\n" + done + " " + folder +
            "\\BolvarinStandIn.dll\n";
   };
-  RunSession({
+  // Each command in turn and what it must give: its exit status, its whole
+  // standard output, and a piece of standard error.
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out, errPiece;
+  } steps[] = {
       {{"register"}, 0, said("registered"), ""},
       {{"unregister"}, 0, said("unregistered"), ""},
       {{"info"}, 1, "", notRegistered},
@@ -66,7 +52,14 @@ TEST(WindowsHost, RegistersTheConduitAndKeepsTheSettingsInTheRegistry) {
       {{"settings", "get", "presync", "--settings", "C:\\settings"}, 1, "", refused},
       {{"settings", "set", "langue", "100", "--settings", "/tmp/settings"}, 1, "", refused},
       {{"sync", "--handheld", "hh.json", "--desktop", "d", "--settings", "s"}, 1, "", refused},
-  });
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(::testing::PrintToString(step.args));
+    HostResult r = RunHost(step.args);
+    EXPECT_EQ(r.status, step.status) << r.err;
+    EXPECT_EQ(r.out, step.out);
+    EXPECT_PRED2(Contains, r.err, step.errPiece);
+  }
 }
 
 // The codec, handheld and sync commands run the same code as the Linux
@@ -79,28 +72,29 @@ TEST(WindowsHost, ConfigureShowsTheWindowForBothEntries) {
   BOLVARIN_NEEDS_DISPLAY();
   HostConduit conduit;
   StoreSettings();
-  const auto configure = [](std::vector<std::string> args, std::function<void(HWND)> drive) {
-    const HostResult r = RunHostWhile(args, [&](DWORD process) {
+  // Opened with one action shown, another one chosen, then OK.
+  const struct {
+    std::vector<std::string> args;
+    int shown, chosen;
+    std::string out;
+  } cases[] = {
+      {{"configure", "--type", "3"}, IDC_OPTPCTOHH, IDC_OPTHHTOPC, "nSyncType=2 nSyncPref=1\n"},
+      {{"configure", "--entry", "cfg", "--type", "2"},
+       IDC_OPTHHTOPC,
+       IDC_OPTDONOTHING,
+       "nSyncNew=6 nSyncPref=1 nSyncPerm=2 nSyncTemp=2\n"},
+  };
+  for (const auto& c : cases) {
+    const HostResult r = RunHostWhile(c.args, [&](DWORD process) {
       // The process starts first: up to twenty seconds.
-      drive(WaitForDialog([process](HWND w) { return OfProcess(w, process); }, 20));
+      HWND d = WaitForDialog([process](HWND w) { return OfProcess(w, process); }, 20);
+      Want("the action shown", Checked(d, c.shown));
+      Click(d, c.chosen);
+      PostClick(d, IDOK);
     });
     EXPECT_EQ(r.status, 0) << r.err;
-    return r.out;
-  };
-  EXPECT_EQ(configure({"configure", "--type", "3"},
-                      [](HWND d) {
-                        Want("optPCToHH selected", Checked(d, IDC_OPTPCTOHH));
-                        Click(d, IDC_OPTHHTOPC);
-                        PostClick(d, IDOK);
-                      }),
-            "nSyncType=2 nSyncPref=1\n");
-  EXPECT_EQ(configure({"configure", "--entry", "cfg", "--type", "2"},
-                      [](HWND d) {
-                        Want("optHHToPC selected", Checked(d, IDC_OPTHHTOPC));
-                        Click(d, IDC_OPTDONOTHING);
-                        PostClick(d, IDOK);
-                      }),
-            "nSyncNew=6 nSyncPref=1 nSyncPerm=2 nSyncTemp=2\n");
+    EXPECT_EQ(r.out, c.out);
+  }
   StoreSettings();
 }
 

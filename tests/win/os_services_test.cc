@@ -31,19 +31,13 @@ void WriteRaw(const std::string& name, const std::string& bytes) {
             ERROR_SUCCESS);
 }
 
-class RegistrySettings : public ::testing::Test {
- protected:
-  // Each test starts without the key (the tests run in their own Wine prefix).
-  RegistrySettings() { RegDeleteKeyA(SettingsParent(), kSettingsSubkey); }
-  ~RegistrySettings() override { RegDeleteKeyA(SettingsParent(), kSettingsSubkey); }
-};
-
 // The first read creates the key. Texts are REG_SZ values in the ANSI code
 // page, each ended by one zero byte, and read without it; a value too short
 // for a text reads empty; a blank text deletes the value. (Which texts are
 // blank, and names matching without regard to case: tests/settings_test.cc
 // and the registry itself.)
-TEST_F(RegistrySettings, TextsAreZeroEndedRegSzValuesAndBlankDeletes) {
+TEST(RegistrySettings, TextsAreZeroEndedRegSzValuesAndBlankDeletes) {
+  RegDeleteKeyA(SettingsParent(), kSettingsSubkey);  // the tests run in their own Wine prefix
   ASSERT_FALSE(KeyExists(SettingsParent(), kSettingsSubkey));
   EXPECT_EQ(GetRegValue(kSettingsKey, "langue"), "");
   EXPECT_TRUE(KeyExists(SettingsParent(), kSettingsSubkey));
@@ -68,24 +62,17 @@ TEST_F(RegistrySettings, TextsAreZeroEndedRegSzValuesAndBlankDeletes) {
 
 std::string Probe() { return "\"" + WinPath(BOLVARIN_PROBE_PROGRAM) + "\""; }
 
+// A path ending in a backslash keeps it: the quote after it is not escaped.
 TEST(RunAndWaitWin, WaitsForTheEndWhateverTheExitCodeAndYields) {
   TempDir dir;
   for (const std::string code : {"0", "3", "259"}) {
     const std::string out = dir.File("done-" + code);
     YieldCounter yields;
-    ASSERT_TRUE(RunAndWait(Probe() + " 300 " + code + " \"" + out + "\" x")) << code;
-    EXPECT_EQ(ReadFile(out), "[x]\n") << "it had not ended: " << code;
+    ASSERT_TRUE(RunAndWait(Probe() + " 300 " + code + " \"" + out + "\" x", "C:\\ends with\\"));
+    EXPECT_EQ(ReadFile(out), "[x]\n[C:\\ends with\\]\n") << "it had not ended: " << code;
     EXPECT_GE(yields.count, 2) << code;   // the host is served while it runs...
     EXPECT_LE(yields.count, 40) << code;  // ...without spinning
   }
-}
-
-// A path ending in a backslash keeps it: the quote after it is not escaped.
-TEST(RunAndWaitWin, AnArgumentEndingInABackslashArrivesWhole) {
-  TempDir dir;
-  const std::string out = dir.File("args");
-  ASSERT_TRUE(RunAndWait(Probe() + " 0 0 \"" + out + "\"", "C:\\ends with\\"));
-  EXPECT_EQ(ReadFile(out), "[C:\\ends with\\]\n");
 }
 
 TEST(RunAndWaitWin, ProgramsThatCannotStartReturnFalseAtOnce) {
