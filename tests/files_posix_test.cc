@@ -169,16 +169,5 @@ TEST_F(FilesTrash, WhyCannotReplaceNamesTheObstacleAndAnUnusableTrashKeepsTheOld
   EXPECT_EQ(ReadFile(path), "new");
 }
 
-// Content that could not be written is kept beside its file (or, as the
-// lists' tests show, in the user's data folder); an earlier copy is never
-// overwritten.
-TEST_F(FilesTrash, KeepUnsavedCopyNeverOverwritesAnEarlierCopy) {
-  const std::string first = KeepUnsavedCopy(dir_.File("ledger.txt"), "merged\r\n");
-  const std::string second = KeepUnsavedCopy(dir_.File("ledger.txt"), "again");
-  EXPECT_NE(second, first);
-  EXPECT_EQ(ReadFile(first), "merged\r\n");
-  EXPECT_EQ(ReadFile(second), "again");
-}
-
 }  // namespace
 }  // namespace bolvarin
