@@ -164,15 +164,14 @@ TEST(HandheldImageFile, SaveReplacesAtomically) {
 }
 
 // Reading the records compacts the database: lookups must follow the records
-// that moved up, and a removed identifier is never handed out again.
-TEST(HandheldDatabase, LookupsAfterCompactionAndIdentifiersAreNeverReused) {
+// that moved up. (That a removed identifier is never handed out again shows
+// in the engine scenarios.)
+TEST(HandheldDatabase, LookupsFollowTheRecordsAfterCompaction) {
   Database db;
   for (int32_t id = 1; id <= 3; ++id) db.Append(Record(id, 0, 0, Bytes()));
   EXPECT_TRUE(db.Remove(1));
   ASSERT_EQ(db.Records().size(), 2u);
   EXPECT_EQ(db.Find(3)->id, 3);
-  EXPECT_TRUE(db.Remove(3));
-  EXPECT_EQ(db.Append({}), 4);
 }
 
 }  // namespace
