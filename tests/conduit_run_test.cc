@@ -113,8 +113,6 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
   for (const auto& c : cases) {
     SCOPED_TRACE("sync type " + std::to_string(c.type) + ", " + std::to_string(c.databases.size()));
     TempDir desktop;
-    // Empty list files, so that a copy to the handheld finds its three lists.
-    for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(desktop.File(list), "");
     Device device = FreshDevice();
     Log expected;
     if (c.movesRecords) expected.push_back(kVersion);
