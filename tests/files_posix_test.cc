@@ -1,4 +1,4 @@
-// Files on POSIX: the trash's own files and names, links, FIFOs,
+// Files on POSIX: the trash's own files and names, links, FIFOs, sockets,
 // free space and folders the user cannot write to. The cases both builds
 // share are in files_test.cc.
 #include <gtest/gtest.h>
@@ -58,11 +58,15 @@ TEST_F(FilesTrash, RemovedFilesKeepTheirOriginUnderNamesOfTheirOwn) {
 TEST_F(FilesTrash, OddFilesAreNeitherReadNorReplaced) {
   alarm(60);
   ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(mknod(dir_.File("sock").c_str(), S_IFSOCK | 0600, 0), 0);
+  fs::create_directory(dir_.File("folder"));
   fs::create_symlink("/dev/null", dir_.File("null-link"));
   fs::create_symlink("fifo", dir_.File("fifo-link"));
   const Names before = NamesIn(dir_.path());
   for (const auto& [name, what] : std::vector<std::pair<std::string, std::string>>{
            {"fifo", "it is a FIFO (named pipe), not a regular file"},
+           {"sock", "it is a socket, not a regular file"},
+           {"folder", "it is a folder"},
            {"null-link", "symbolic link to \"/dev/null\", a character device, not a regular file"},
            {"fifo-link", "a FIFO (named pipe), not a regular file"}}) {
     SCOPED_TRACE(name);
