@@ -44,10 +44,6 @@ class TestTrash {
   }
 #else
   TestTrash() : dataHome_("XDG_DATA_HOME", home_.path()), root_(home_.File("Trash")) {}
-  // The record the trash keeps of where the file `name` came from, and when.
-  std::string Info(const std::string& name) const {
-    return ReadFile(root_ + "/info/" + name + ".trashinfo");
-  }
 #endif
   bool usable() const { return !root_.empty(); }
   std::string Root() const { return root_; }
