@@ -13,20 +13,19 @@
 
 namespace bolvarin::testing {
 
-namespace {
+HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  return RunHostWithInput(args, "", env);
+}
 
-// Runs the host with standard input from /dev/null, or from a file that
-// holds `input` when one is given; its output is collected in files. An
-// entry of `env` replaces the variable of the same name.
-HostResult Run(std::vector<std::string> args, const std::vector<std::string>& env,
-               const std::string* input) {
+// The host's output is collected in files; an entry of `env` replaces the
+// variable of the same name.
+HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
+                            const std::vector<std::string>& env) {
   TempDir capture;
-  const std::string in = input != nullptr ? capture.File("in") : "/dev/null";
-  const std::string out = capture.File("out"), err = capture.File("err");
-  if (input != nullptr) WriteFile(in, *input);
-  args.insert(args.begin(), BOLVARIN_HOST_BINARY);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
+  const std::string in = capture.File("in"), out = capture.File("out"), err = capture.File("err");
+  WriteFile(in, input);
+  std::vector<char*> argv = {const_cast<char*>(BOLVARIN_HOST_BINARY)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("cannot start the host");
@@ -42,17 +41,6 @@ HostResult Run(std::vector<std::string> args, const std::vector<std::string>& en
   waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(out),
           ReadFile(err)};
-}
-
-}  // namespace
-
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  return Run(args, env, nullptr);
-}
-
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
-  return Run(args, env, &input);
 }
 
 std::vector<std::string> HostSettingsArguments(const std::string& file) {
