@@ -91,11 +91,12 @@ const Action kOk = [](FConfigure& f) { f.OkClicked(); };
 const Action kCancel = [](FConfigure& f) { f.CancelClicked(); };
 
 // A third language block, as a later table could add it: the French texts
-// marked "de", and its own name.
+// marked "de", and its own name; its label of the presync box is missing.
 StringTable WithGerman() {
   StringTable table = BuiltInTexts();
-  for (int id = 1; id <= 15; ++id)
-    table.Add(200 + id, id == 4 ? "Deutsch" : "de " + table.Load(id));
+  for (int id = 1; id <= 15; ++id) {
+    if (id != 9) table.Add(200 + id, id == 4 ? "Deutsch" : "de " + table.Load(id));
+  }
   return table;
 }
 
@@ -133,9 +134,6 @@ class Configure : public ::testing::Test {
     if (!cfg) CNotify(platform).ConfigureConduit("path", "registry", pref, type);
     return {cfg ? fresh : type, pref};
   }
-  void Store(const std::string& name, const std::string& value) {
-    SetRegValue(kSettingsKey, name, value);
-  }
   std::string Get(const std::string& name) { return GetRegValue(kSettingsKey, name); }
   // The four settings OK stores, "" for those not set.
   Texts Stored() { return {Get("presync"), Get("postsync"), Get("definitif"), Get("langue")}; }
@@ -147,7 +145,9 @@ class Configure : public ::testing::Test {
 
 // The stored offset selects its language when the table has it; one that
 // matches none keeps the current language and selects no entry. Opening
-// captions every control and both browse buttons, in the language chosen.
+// captions every control and both browse buttons, in the language chosen;
+// a missing text (German's 9) stops the captions at Label1, and the rest of
+// the opening runs all the same.
 TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
   struct Case {
     std::optional<std::string> langue;
@@ -160,9 +160,10 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
       {"abc", 100, false, 0, 0},        {"50", 0, false, -1, 0},   {"50", 100, false, -1, 100},
       {"200", 0, false, -1, 0},         {"200", 0, true, 2, 200},
   };
+  SetRegValue(kSettingsKey, "presync", "before.sh");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.langue.value_or("(absent)") + (c.german ? " german" : ""));
-    Store("langue", c.langue.value_or(""));
+    SetRegValue(kSettingsKey, "langue", c.langue.value_or(""));
     UseTable(c.german ? WithGerman() : BuiltInTexts());
     LangOffset = c.offsetBefore;
     Show({});
@@ -175,26 +176,11 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
               std::string(c.german ? "SyncBolvarin de " : "SyncBolvarin ") +
                   "configuration Version  1.3.2");
     EXPECT_EQ(screen_.captions[Control::chkDefault], names[c.offsetAfter / 100]);
-    EXPECT_EQ(screen_.captions.size(), 14u);
+    EXPECT_EQ(screen_.captions.size(), c.german ? 7u : 14u);
+    EXPECT_EQ(screen_.texts[Control::PreSync], "before.sh");
+    EXPECT_EQ(screen_.option, Control::optSync);
+    EXPECT_EQ(screen_.order, (Texts{"open", "close"}));  // closed without OK or Cancel
   }
-  EXPECT_EQ(screen_.captions[Control::Command2], "de Parcourir");
-}
-
-// Without text 9 the captions stop at Label1; the rest of the opening runs,
-// and a window closed without OK or Cancel is closed all the same.
-TEST_F(Configure, AMissingTextStopsTheCaptionsOnly) {
-  StringTable partial;
-  for (const auto& [id, text] : BuiltInTexts().entries()) {
-    if (id != 9) partial.Add(id, text);
-  }
-  UseTable(partial);
-  Store("presync", "before.sh");
-  Show({});
-  EXPECT_EQ(screen_.captions[Control::optDoNothing], "Ne rien faire");
-  EXPECT_EQ(screen_.captions.count(Control::Label2), 0u);
-  EXPECT_EQ(screen_.texts[Control::PreSync], "before.sh");
-  EXPECT_EQ(screen_.option, Control::optSync);
-  EXPECT_EQ(screen_.order, (Texts{"open", "close"}));
 }
 
 // Each entry point opens the window on the action handed in and hands back
@@ -229,7 +215,7 @@ TEST_F(Configure, EntryPointsHandBackTheChosenActionOnlyAfterOk) {
 // deletion choice and the language; "definitif" is read in any case, by the
 // window and by a run.
 TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
-  Store("postsync", "old-view");
+  SetRegValue(kSettingsKey, "postsync", "old-view");
   Show({Type(Control::PreSync, "  run.sh  "), Type(Control::PostSync, ""), Tick(true), Language(1),
         kOk});
   EXPECT_EQ(Stored(), (Texts{"  run.sh  ", "", "OUI", "100"}));
@@ -239,7 +225,7 @@ TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
   EXPECT_EQ(Get("langue"), "0");
   for (const auto& [stored, ticked] : std::vector<std::pair<std::string, bool>>{
            {"OUI", true}, {"oui", true}, {"NON", false}, {"YES", false}, {" OUI", false}}) {
-    Store("definitif", stored);
+    SetRegValue(kSettingsKey, "definitif", stored);
     // A run reads the setting by the same rule.
     DeleteDefinitively = !ticked;
     handheld::Device device;
@@ -256,31 +242,32 @@ TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
 // ends the browse there, the box unchanged, and tells the user why.
 TEST_F(Configure, BrowseFillsTheBoxAndAFailedBrowseSaysWhy) {
   struct Case {
+    Control button;
     std::string box;
     Pick pick;
     int language;
     std::string expected;
   } cases[] = {
-      {"", {}, 0, ""},
-      {"a.exe", {}, 1, "a.exe"},
-      {"a.exe", {"   "}, 0, "a.exe"},
-      {"a.exe", {"/bin/b.exe"}, 1, "/bin/b.exe"},
-      {"a.exe", {"b.exe", "no file dialog here"}, 0, "a.exe"},
+      {Control::Command1, "", {}, 0, ""},
+      {Control::Command2, "a.exe", {}, 1, "a.exe"},
+      {Control::Command1, "a.exe", {"   "}, 0, "a.exe"},
+      {Control::Command2, "a.exe", {"/bin/b.exe"}, 1, "/bin/b.exe"},
+      {Control::Command1, "a.exe", {"/bin/b.exe"}, 0, "/bin/b.exe"},
+      {Control::Command2, "a.exe", {"b.exe", "no file dialog here"}, 0, "a.exe"},
   };
   for (const Case& c : cases) {
-    for (Control button : {Control::Command1, Control::Command2}) {
-      const Control box = button == Control::Command1 ? Control::PreSync : Control::PostSync;
-      const char* name = box == Control::PreSync ? "presync" : "postsync";
-      Store(name, c.box);
-      Show({Language(c.language), [=](FConfigure& f) { f.BrowseClicked(button); }, kOk}, 7, c.pick);
-      EXPECT_EQ(screen_.messages, c.pick.failure ? Texts{*c.pick.failure} : Texts{});
-      EXPECT_EQ(screen_.texts[box], c.expected);
-      EXPECT_EQ(screen_.picked.FileName, c.box);
-      EXPECT_EQ(screen_.picked.InitDir, "/opt/conduit");
-      EXPECT_EQ(screen_.picked.Filter, c.language == 0 ? "Programmes|*.exe" : "Program|*.exe");
-      EXPECT_EQ(screen_.picked.flags, 6148);
-      EXPECT_EQ(Get(name), c.expected);
-    }
+    const char* name = c.button == Control::Command1 ? "presync" : "postsync";
+    SCOPED_TRACE(std::string(name) + " " + c.pick.answer.value_or("(cancelled)"));
+    SetRegValue(kSettingsKey, name, c.box);
+    Show({Language(c.language), [&](FConfigure& f) { f.BrowseClicked(c.button); }, kOk}, 7, c.pick);
+    EXPECT_EQ(screen_.messages, c.pick.failure ? Texts{*c.pick.failure} : Texts{});
+    EXPECT_EQ(screen_.texts[c.button == Control::Command1 ? Control::PreSync : Control::PostSync],
+              c.expected);
+    EXPECT_EQ(screen_.picked.FileName, c.box);
+    EXPECT_EQ(screen_.picked.InitDir, "/opt/conduit");
+    EXPECT_EQ(screen_.picked.Filter, c.language == 0 ? "Programmes|*.exe" : "Program|*.exe");
+    EXPECT_EQ(screen_.picked.flags, 6148);
+    EXPECT_EQ(Get(name), c.expected);
   }
 }
 
@@ -292,8 +279,7 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
   auto run = [&](std::vector<std::string> args, const std::string& input,
                  std::string settings = "") {
     args.insert(args.begin(), "configure");
-    args.push_back("--settings");
-    args.push_back(settings.empty() ? settings_.file.path() : settings);
+    args.insert(args.end(), {"--settings", settings.empty() ? settings_.file.path() : settings});
     return testing::RunHostWithInput(args, input);
   };
   auto r = run({"--type", "6"}, "ok\n");
@@ -301,6 +287,7 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
   EXPECT_EQ(r.out, "nSyncType=6 nSyncPref=1\n");
   EXPECT_NE(r.err.find("== SyncBolvarin configuration Version  1.3.2 =="), std::string::npos);
   EXPECT_NE(r.err.find("(*) Ne rien faire"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("browse postsync: Parcourir)"), std::string::npos) << r.err;
 
   const std::string picked = settings_.file.path();  // browse takes an existing file
   r = run({"--entry", "cfg", "--type", "1"},
