@@ -1,9 +1,7 @@
 // The `syncbolvarin handheld` commands, run as a user would run them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -19,8 +17,8 @@ using namespace bolvarin::testing;
 
 const std::string kSample = std::string(BOLVARIN_SOURCE_DIR) + "/samples/sample-handheld.json";
 
-// The host run as a user runs it: HOME, the XDG folders and the settings all
-// live in the test's own folder.
+// The host run as a user runs it, with a settings file of the test's own (the
+// tests' main gives the whole process a home of its own).
 class HandheldCli : public ::testing::Test {
  protected:
   HostResult Host(const std::vector<std::string>& args) { return RunHost(args, env_); }
@@ -48,19 +46,10 @@ class HandheldCli : public ::testing::Test {
     const Record* r = device.FindDatabase("MaBolvarin Data")->Find(id);
     return r != nullptr ? *r : Record{};
   }
-  // The desktop folder's files and their contents.
-  std::map<std::string, std::string> Desktop() {
-    std::map<std::string, std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(desktop_))
-      files[e.path().filename()] = ReadFile(e.path());
-    return files;
-  }
 
   TempDir dir_;
   std::string image_ = dir_.File("hh.json"), desktop_ = dir_.File("desktop");
-  std::vector<std::string> env_ = {"HOME=" + dir_.path(), "XDG_DATA_HOME=" + dir_.File("data"),
-                                   "XDG_CONFIG_HOME=" + dir_.File("config"),
-                                   "SYNCBOLVARIN_SETTINGS=" + dir_.File("settings"),
+  std::vector<std::string> env_ = {"SYNCBOLVARIN_SETTINGS=" + dir_.File("settings"),
                                    "SYNCBOLVARIN_LOCK_WAIT=0.05"};
 };
 
@@ -95,7 +84,7 @@ TEST_F(HandheldCli, CreateImportExportRefusalsAndRecordEditing) {
   Host({"settings", "set", "presync", "echo noise-from-presync"});
   HostResult r = Host({"sync", "--desktop", desktop_, "--handheld", image_, "--type", "hh2pc"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(Desktop().at("MaBolvarin.txt"), "");
+  EXPECT_NE(ReadFile(desktop_ + "/MaBolvarin.txt"), "");
   EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("noise-from-presync"), std::string::npos) << r.err;
 
@@ -124,34 +113,36 @@ TEST_F(HandheldCli, CreateImportExportRefusalsAndRecordEditing) {
 // an image that cannot be written is found before the run: the desktop stays
 // as it was.
 TEST_F(HandheldCli, SyncExitStatusAndAMistypedImagePathLeavesTheDesktopUntouched) {
+  const std::string kept = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
   std::filesystem::create_directories(desktop_);
-  // Runs with and without an error line in the log are the record scenarios'.
-  for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
-           {{"sync", "--desktop", desktop_, "--handheld", image_, "--bogus"}, 1},
-           {{"sync", "--desktop", desktop_}, 1},
-           {{"no-such-command"}, 1},
-           {{"sync", "--help"}, 0},
-           {{"--version"}, 0}}) {
-    HostResult r = Host(args);
-    EXPECT_EQ(r.status, status) << args.back() << ": " << r.out << r.err;
-  }
-  WriteFile(desktop_ + "/MaBolvarin.txt", "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n");
-  WriteFile(desktop_ + "/categories.txt", "Food, 1,False\r\n");
-  const auto before = Desktop();
+  WriteFile(desktop_ + "/MaBolvarin.txt", kept);
   const std::string mistyped = dir_.File("no-such-dir/hh.json");
-  for (const auto& [args, expected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"--handheld", mistyped}, "\"" + mistyped + "\" does not exist"},
-           {{"--handheld", mistyped, "--create"},
-            "cannot write \"" + mistyped + "\": the folder \"" + dir_.File("no-such-dir") + "\""},
-           {{"--handheld", image_}, "\"" + image_ + "\" does not exist"}}) {
-    std::vector<std::string> sync = {"sync", "--desktop", desktop_, "--type", "hh2pc"};
-    sync.insert(sync.end(), args.begin(), args.end());
-    HostResult r = Host(sync);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");  // no run started
-    EXPECT_EQ(Desktop(), before);
+  // Runs with and without an error line in the log are the record scenarios'.
+  const struct {
+    std::vector<std::string> args;  // after "sync --desktop DESKTOP --type hh2pc"
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"--handheld", image_, "--bogus"}, 1, "--bogus"},
+      {{}, 1, "--handheld is required"},
+      {{"--help"}, 0, ""},
+      {{"--handheld", mistyped}, 1, "\"" + mistyped + "\" does not exist"},
+      {{"--handheld", mistyped, "--create"},
+       1,
+       "cannot write \"" + mistyped + "\": the folder \"" + dir_.File("no-such-dir") + "\""},
+      {{"--handheld", image_}, 1, "\"" + image_ + "\" does not exist"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"sync", "--desktop", desktop_, "--type", "hh2pc"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    HostResult r = Host(args);
+    EXPECT_EQ(r.status, c.status) << c.says << ": " << r.out << r.err;
+    EXPECT_PRED2(Contains, r.err, c.says);
+    EXPECT_EQ(r.out.empty(), c.status == 1);  // no run started; --help prints
+    EXPECT_EQ(ReadFile(desktop_ + "/MaBolvarin.txt"), kept);
   }
+  EXPECT_EQ(Host({"no-such-command"}).status, 1);
+  EXPECT_EQ(Host({"--version"}).status, 0);
   EXPECT_FALSE(Exists(dir_.File("no-such-dir")));
   EXPECT_FALSE(Exists(image_));
 }
