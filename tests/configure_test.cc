@@ -280,7 +280,7 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
                  std::string settings = "") {
     args.insert(args.begin(), "configure");
     args.insert(args.end(), {"--settings", settings.empty() ? settings_.file.path() : settings});
-    return testing::RunHostWithInput(args, input);
+    return testing::RunHost(args, input);
   };
   auto r = run({"--type", "6"}, "ok\n");
   ASSERT_EQ(r.status, 0) << r.err;

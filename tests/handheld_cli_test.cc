@@ -8,6 +8,7 @@
 
 #include "handheld/device.h"
 #include "os/file_lock.h"
+#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin::handheld {
@@ -21,11 +22,10 @@ const std::string kSample = std::string(BOLVARIN_SOURCE_DIR) + "/samples/sample-
 // tests' main gives the whole process a home of its own).
 class HandheldCli : public ::testing::Test {
  protected:
-  HostResult Host(const std::vector<std::string>& args) { return RunHost(args, env_); }
   // Runs `syncbolvarin handheld COMMAND --image IMAGE ARGS...`.
   HostResult Run(const std::string& command, std::vector<std::string> args = {}) {
     args.insert(args.begin(), {"handheld", command, "--image", image_});
-    return Host(args);
+    return RunHost(args);
   }
   std::string RunOk(const std::string& command, const std::vector<std::string>& args = {}) {
     HostResult r = Run(command, args);
@@ -49,8 +49,8 @@ class HandheldCli : public ::testing::Test {
 
   TempDir dir_;
   std::string image_ = dir_.File("hh.json"), desktop_ = dir_.File("desktop");
-  std::vector<std::string> env_ = {"SYNCBOLVARIN_SETTINGS=" + dir_.File("settings"),
-                                   "SYNCBOLVARIN_LOCK_WAIT=0.05"};
+  ScopedEnv settings_{"SYNCBOLVARIN_SETTINGS", dir_.File("settings")};
+  ScopedEnv wait_{"SYNCBOLVARIN_LOCK_WAIT", "0.05"};
 };
 
 // create never overwrites unless forced; a refused command leaves the image
@@ -81,8 +81,8 @@ TEST_F(HandheldCli, CreateImportExportRefusalsAndRecordEditing) {
   // programs started around a run print goes to standard error, never into
   // the log on standard output.
   std::filesystem::create_directories(desktop_);
-  Host({"settings", "set", "presync", "echo noise-from-presync"});
-  HostResult r = Host({"sync", "--desktop", desktop_, "--handheld", image_, "--type", "hh2pc"});
+  RunHost({"settings", "set", "presync", "echo noise-from-presync"});
+  HostResult r = RunHost({"sync", "--desktop", desktop_, "--handheld", image_, "--type", "hh2pc"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(ReadFile(desktop_ + "/MaBolvarin.txt"), "");
   EXPECT_EQ(r.out.find("noise-from-presync"), std::string::npos) << r.out;
@@ -135,14 +135,14 @@ TEST_F(HandheldCli, SyncExitStatusAndAMistypedImagePathLeavesTheDesktopUntouched
   for (const auto& c : cases) {
     std::vector<std::string> args = {"sync", "--desktop", desktop_, "--type", "hh2pc"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    HostResult r = Host(args);
+    HostResult r = RunHost(args);
     EXPECT_EQ(r.status, c.status) << c.says << ": " << r.out << r.err;
     EXPECT_PRED2(Contains, r.err, c.says);
     EXPECT_EQ(r.out.empty(), c.status == 1);  // no run started; --help prints
     EXPECT_EQ(ReadFile(desktop_ + "/MaBolvarin.txt"), kept);
   }
-  EXPECT_EQ(Host({"no-such-command"}).status, 1);
-  EXPECT_EQ(Host({"--version"}).status, 0);
+  EXPECT_EQ(RunHost({"no-such-command"}).status, 1);
+  EXPECT_EQ(RunHost({"--version"}).status, 0);
   EXPECT_FALSE(Exists(dir_.File("no-such-dir")));
   EXPECT_FALSE(Exists(image_));
 }
@@ -165,14 +165,14 @@ TEST_F(HandheldCli, ACommandWaitsForTheImageLockThenRefusesNamingItsHolder) {
     const std::string before = ReadFile(image_);
     {
       FileLock held(LockFileOf(image_), "test holder", std::chrono::milliseconds(0));
-      HostResult r = Host(command);
+      HostResult r = RunHost(command);
       EXPECT_EQ(r.status, 1);
       EXPECT_PRED2(Contains, r.err, "is held by test holder");
       EXPECT_EQ(ReadFile(image_), before);
       EXPECT_FALSE(Exists(desktop_ + "/MaBolvarin.txt"));
     }
     WriteFile(leftover, "partial");
-    EXPECT_EQ(Host(command).status, 0);
+    EXPECT_EQ(RunHost(command).status, 0);
     EXPECT_NE(ReadFile(image_), before);
     EXPECT_FALSE(Exists(leftover));
   }

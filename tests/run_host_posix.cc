@@ -1,4 +1,4 @@
-// Runs the Linux host program for the tests (RunHost, RunHostWithInput), and
+// Runs the Linux host program for the tests (RunHost), and
 // the other helpers of tests/test_util.h that differ from the Windows tests'.
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -13,14 +13,8 @@
 
 namespace bolvarin::testing {
 
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  return RunHostWithInput(args, "", env);
-}
-
-// The host's output is collected in files; an entry of `env` replaces the
-// variable of the same name.
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
+// The host's input and output are files.
+HostResult RunHost(const std::vector<std::string>& args, const std::string& input) {
   TempDir capture;
   const std::string in = capture.File("in"), out = capture.File("out"), err = capture.File("err");
   WriteFile(in, input);
@@ -33,7 +27,6 @@ HostResult RunHostWithInput(const std::vector<std::string>& args, const std::str
     dup2(open(in.c_str(), O_RDONLY), 0);
     dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
     dup2(open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
     execv(argv[0], argv.data());
     _exit(127);
   }

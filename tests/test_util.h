@@ -51,18 +51,15 @@ inline bool Contains(const std::string& text, const std::string& part) {
 std::string DiskFullText();
 
 // Runs the syncbolvarin binary with the arguments (no shell involved) and
-// collects its standard output, standard error and exit status. `env` adds
-// NAME=VALUE entries to the environment, each replacing a variable of that
-// name.
+// `input` as its standard input (the Windows tests give none), in the tests'
+// environment (tests/env_guard.h changes it), and collects its standard
+// output, standard error and exit status.
 struct HostResult {
   int status = -1;
   std::string out;
   std::string err;
 };
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
-// The same with `input` as the host's standard input.
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env = {});
+HostResult RunHost(const std::vector<std::string>& args, const std::string& input = "");
 
 // The host's settings for a test's runs: a settings file of the test's own
 // on Linux ("--settings FILE"); none on Windows, where the host keeps its
