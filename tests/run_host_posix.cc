@@ -36,10 +36,6 @@ HostResult RunHost(const std::vector<std::string>& args, const std::string& inpu
           ReadFile(err)};
 }
 
-std::vector<std::string> HostSettingsArguments(const std::string& file) {
-  return {"--settings", file};
-}
-
 std::string DiskFullText() { return "No space left on device"; }
 
 HostConduit::HostConduit() = default;

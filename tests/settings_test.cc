@@ -118,15 +118,14 @@ TEST(SettingsDefault, PathFollowsTheEnvironment) {
   EXPECT_EQ(path(std::nullopt, "relative/cfg"), "/home/u/.config/syncbolvarin/settings");
 }
 
-TEST(SettingsCommand, SetGetAndDelete) {
-  TempDir dir;
-  const std::string file = dir.File("s/settings");
+TEST_F(Settings, HostCommandSetsGetsAndDeletes) {
+  const std::string file = dir_.File("s/settings");
   auto r = RunHost({"settings", "set", "presync", "  my backup.sh  ", "--settings", file});
   ASSERT_EQ(r.status, 0) << r.err;
   // The environment names the default file; --settings wins over it.
   ScopedEnv env("SYNCBOLVARIN_SETTINGS", file);
   EXPECT_EQ(RunHost({"settings", "get", "PRESYNC"}).out, "  my backup.sh  \n");
-  EXPECT_EQ(RunHost({"settings", "get", "presync", "--settings", dir.File("b")}).out, "\n");
+  EXPECT_EQ(RunHost({"settings", "get", "presync", "--settings", dir_.File("b")}).out, "\n");
   EXPECT_EQ(RunHost({"settings", "set", "presync", "  ", "--settings", file}).status, 0);
   r = RunHost({"settings", "set", "langue", "100", "--settings", file + "/below-a-file"});
   EXPECT_EQ(r.status, 1);

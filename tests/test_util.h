@@ -61,11 +61,6 @@ struct HostResult {
 };
 HostResult RunHost(const std::vector<std::string>& args, const std::string& input = "");
 
-// The host's settings for a test's runs: a settings file of the test's own
-// on Linux ("--settings FILE"); none on Windows, where the host keeps its
-// settings in the registry (the test's own Wine prefix's) and takes no file.
-std::vector<std::string> HostSettingsArguments(const std::string& file);
-
 // While this lives, the host can reach the conduit: on Windows its COM
 // servers are registered, and unregistered afterwards; the Linux host has it
 // built in.

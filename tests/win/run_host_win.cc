@@ -87,8 +87,6 @@ HostResult RunHostWhile(const std::vector<std::string>& args,
   return RunCommand(HostLine(args), whileRunning);
 }
 
-std::vector<std::string> HostSettingsArguments(const std::string&) { return {}; }
-
 std::string DiskFullText() { return win::ErrorMessage(ERROR_DISK_FULL); }
 
 HostConduit::HostConduit() {
