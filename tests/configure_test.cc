@@ -158,15 +158,14 @@ TEST_F(Configure, OpeningChoosesTheLanguageFromTheSetting) {
     if (id != 9) german.Add(200 + id, id == 4 ? "Deutsch" : "de " + german.Load(id));
   }
   SetRegValue(kSettingsKey, "presync", "before.sh");
+  const Texts names = {"Français", "English", "Deutsch"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.langue.value_or("(absent)") + (c.german ? " german" : ""));
     SetRegValue(kSettingsKey, "langue", c.langue.value_or(""));
     UseTable(c.german ? german : BuiltInTexts());
     LangOffset = c.offsetBefore;
     Show({});
-    Texts names = {"Français", "English"};
-    if (c.german) names.push_back("Deutsch");
-    EXPECT_EQ(screen_.languages, names);
+    EXPECT_EQ(screen_.languages, Texts(names.begin(), names.begin() + (c.german ? 3 : 2)));
     EXPECT_EQ(screen_.language, c.selected);
     ASSERT_EQ(LangOffset, c.offsetAfter);
     EXPECT_EQ(screen_.captions[Control::kWindow],
@@ -313,7 +312,6 @@ TEST_F(Configure, TerminalFormPlaysStandardInput) {
     r = run(args, "ok\n");
     EXPECT_EQ(r.status, 1) << args[1];
     EXPECT_NE(r.err.find(args[1]), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
   }
 }
 #endif

@@ -8,7 +8,6 @@
 
 #include "config/settings_file.h"
 #include "os/files.h"
-#include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 // settings file and the Wine prefix are unset, so that they fall back to
 // places below that home: no test can reach the running user's files,
 // settings or trash. A test may still set any of them for itself
-// (tests/env_guard.h); the private value comes back afterwards.
+// (ScopedEnv, tests/test_util.h); the private value comes back afterwards.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

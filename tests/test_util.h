@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -52,7 +53,7 @@ std::string DiskFullText();
 
 // Runs the syncbolvarin binary with the arguments (no shell involved) and
 // `input` as its standard input (the Windows tests give none), in the tests'
-// environment (tests/env_guard.h changes it), and collects its standard
+// environment (ScopedEnv changes it), and collects its standard
 // output, standard error and exit status.
 struct HostResult {
   int status = -1;
@@ -103,6 +104,34 @@ Raised RaisedBy(F&& call) {
   }
   return {};
 }
+
+#ifdef _WIN32
+// The Windows C runtime has no setenv/unsetenv; an empty value removes a
+// variable there.
+inline int setenv(const char* name, const char* value, int) { return _putenv_s(name, value); }
+inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
+#endif
+
+// Sets or clears an environment variable for the life of a test (and of the
+// programs it starts, which inherit it) and puts the previous value back
+// afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    Put(value);
+  }
+  ~ScopedEnv() { Put(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Put(const std::optional<std::string>& value) {
+    value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
+  }
+  std::string name_;
+  std::optional<std::string> old_;
+};
 
 // Counts the yields to the host for the life of a test.
 class YieldCounter {
