@@ -46,8 +46,7 @@ class HandheldCli : public ::testing::Test {
 // as it was; import checks the image, export prints it; record editing marks
 // the records as the handheld application does.
 TEST_F(HandheldCli, CreateImportExportRefusalsAndRecordEditing) {
-  Run("create");  // what it holds, the lock test's sync reads
-  WriteFile(image_, "precious");
+  WriteFile(image_, "precious");  // what `create` writes, the lock test's sync reads
   Run("create", {}, 1, "already exists");
   Run("create", {"--force"});
   Run("add", {"--hex", "ABC"}, 1, "--hex: odd number of hex digits");

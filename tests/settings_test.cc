@@ -119,16 +119,15 @@ TEST(SettingsDefault, PathFollowsTheEnvironment) {
 
 TEST_F(Settings, HostCommandSetsGetsAndDeletes) {
   const std::string file = dir_.File("s/settings");
-  auto r = RunHost({"settings", "set", "presync", "  my backup.sh  ", "--settings", file});
-  ASSERT_EQ(r.status, 0) << r.err;
+  RunHost({"settings", "set", "presync", "  my backup.sh  ", "--settings", file});
   // The environment names the default file; --settings wins over it.
   ScopedEnv env("SYNCBOLVARIN_SETTINGS", file);
   EXPECT_EQ(RunHost({"settings", "get", "PRESYNC"}).out, "  my backup.sh  \n");
   EXPECT_EQ(RunHost({"settings", "get", "presync", "--settings", dir_.File("b")}).out, "\n");
   EXPECT_EQ(RunHost({"settings", "set", "presync", "  ", "--settings", file}).status, 0);
-  r = RunHost({"settings", "set", "langue", "100", "--settings", file + "/below-a-file"});
+  const HostResult r = RunHost({"settings", "set", "langue", "100", "--settings", file + "/x"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_PRED2(Contains, r.err, file + "/below-a-file");
+  EXPECT_PRED2(Contains, r.err, file + "/x");  // below a file
 }
 #endif
 
