@@ -95,13 +95,10 @@ const Action kCancel = [](FConfigure& f) { f.CancelClicked(); };
 // use it too).
 class Configure : public ::testing::Test {
  protected:
-  Configure() {
-    LangOffset = 0;  // a freshly loaded component
-    UseTable(BuiltInTexts());
-  }
+  Configure() { UseTable(BuiltInTexts()); }
   ~Configure() override {
     SetFConfigureFactory(nullptr);
-    LangOffset = 0;
+    LangOffset = 0;  // the next test's is a freshly loaded component's
   }
   void UseTable(const StringTable& table) {
     SetFConfigureFactory([this, table] {

@@ -105,13 +105,6 @@ Raised RaisedBy(F&& call) {
   return {};
 }
 
-#ifdef _WIN32
-// The Windows C runtime has no setenv/unsetenv; an empty value removes a
-// variable there.
-inline int setenv(const char* name, const char* value, int) { return _putenv_s(name, value); }
-inline int unsetenv(const char* name) { return _putenv_s(name, ""); }
-#endif
-
 // Sets or clears an environment variable for the life of a test (and of the
 // programs it starts, which inherit it) and puts the previous value back
 // afterwards.
@@ -127,7 +120,13 @@ class ScopedEnv {
 
  private:
   void Put(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    // The Windows C runtime has no setenv/unsetenv; an empty value removes a
+    // variable there.
+    _putenv_s(name_.c_str(), value ? value->c_str() : "");
+#else
     value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
+#endif
   }
   std::string name_;
   std::optional<std::string> old_;
