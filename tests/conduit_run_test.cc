@@ -12,7 +12,6 @@
 #include "handheld/sim_platform.h"
 #include "os/file_lock.h"
 #include "os/files.h"
-#include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
 
 namespace bolvarin {

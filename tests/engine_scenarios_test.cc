@@ -42,11 +42,10 @@ class EngineScenario : public ::testing::Test {
   }
 
   // `create`: the image does not exist yet and the run starts an empty one.
+  // The host's settings are the tests' private home's, which no test sets.
   testing::HostResult Sync(const std::string& type, bool create = false) {
     std::vector<std::string> args = {"sync",      "--handheld", image_, "--desktop",
                                      dir_.path(), "--type",     type};
-    for (const std::string& arg : testing::HostSettingsArguments(dir_.File("settings")))
-      args.push_back(arg);
     if (create) args.push_back("--create");
     return testing::RunHost(args);
   }

@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "base/error.h"
-#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin {

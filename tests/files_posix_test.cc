@@ -13,7 +13,6 @@
 
 #include "base/error.h"
 #include "os/files.h"
-#include "tests/env_guard.h"
 #include "tests/test_trash.h"
 #include "tests/test_util.h"
 

@@ -16,7 +16,6 @@
 #include "lists/cdtcategories.h"
 #include "lists/preference_lists.h"
 #include "os/files.h"
-#include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
 #include "tests/test_trash.h"
 

@@ -10,7 +10,6 @@
 #include "base/error.h"
 #include "base/host_events.h"
 #include "os/command_line_posix.h"
-#include "tests/env_guard.h"
 #include "tests/test_util.h"
 
 namespace bolvarin {

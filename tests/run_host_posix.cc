@@ -1,4 +1,4 @@
-// Runs the Linux host program for the tests (RunHost, RunHostWithInput), and
+// Runs the Linux host program for the tests (RunHost), and
 // the other helpers of tests/test_util.h that differ from the Windows tests'.
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -13,20 +13,13 @@
 
 namespace bolvarin::testing {
 
-namespace {
-
-// Runs the host with standard input from /dev/null, or from a file that
-// holds `input` when one is given; its output is collected in files. An
-// entry of `env` replaces the variable of the same name.
-HostResult Run(std::vector<std::string> args, const std::vector<std::string>& env,
-               const std::string* input) {
+// The host's input and output are files.
+HostResult RunHost(const std::vector<std::string>& args, const std::string& input) {
   TempDir capture;
-  const std::string in = input != nullptr ? capture.File("in") : "/dev/null";
-  const std::string out = capture.File("out"), err = capture.File("err");
-  if (input != nullptr) WriteFile(in, *input);
-  args.insert(args.begin(), BOLVARIN_HOST_BINARY);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
+  const std::string in = capture.File("in"), out = capture.File("out"), err = capture.File("err");
+  WriteFile(in, input);
+  std::vector<char*> argv = {const_cast<char*>(BOLVARIN_HOST_BINARY)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("cannot start the host");
@@ -34,7 +27,6 @@ HostResult Run(std::vector<std::string> args, const std::vector<std::string>& en
     dup2(open(in.c_str(), O_RDONLY), 0);
     dup2(open(out.c_str(), O_WRONLY | O_CREAT, 0600), 1);
     dup2(open(err.c_str(), O_WRONLY | O_CREAT, 0600), 2);
-    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -42,21 +34,6 @@ HostResult Run(std::vector<std::string> args, const std::vector<std::string>& en
   waitpid(pid, &status, 0);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(out),
           ReadFile(err)};
-}
-
-}  // namespace
-
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  return Run(args, env, nullptr);
-}
-
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env) {
-  return Run(args, env, &input);
-}
-
-std::vector<std::string> HostSettingsArguments(const std::string& file) {
-  return {"--settings", file};
 }
 
 std::string DiskFullText() { return "No space left on device"; }

@@ -1,36 +1,21 @@
 // The tests' main: before any test runs, the whole process (and every program
 // a test starts, which inherits the environment) gets a home of its own in a
-// fresh temporary folder, removed when the tests end. HOME, the XDG folders,
-// the settings file and the Wine prefix point there, so no test can reach the
-// running user's files, settings or trash. A test may still set any of them
-// for itself (tests/env_guard.h); the private value comes back afterwards.
+// fresh temporary folder, removed when the tests end. The XDG folders, the
+// settings file and the Wine prefix are unset, so that they fall back to
+// places below that home: no test can reach the running user's files,
+// settings or trash. A test may still set any of them for itself
+// (ScopedEnv, tests/test_util.h); the private value comes back afterwards.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-
-#include <filesystem>
-#include <string>
-#include <utility>
 
 #include "tests/test_util.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const bolvarin::testing::TempDir folder;
-  const std::string home = folder.File("home"), runtime = folder.File("runtime");
-  std::filesystem::create_directories(home);
-  std::filesystem::create_directories(runtime);
-  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-  const std::pair<const char*, std::string> variables[] = {
-      {"HOME", home},
-      {"XDG_CONFIG_HOME", home + "/.config"},
-      {"XDG_DATA_HOME", home + "/.local/share"},
-      {"XDG_CACHE_HOME", home + "/.cache"},
-      {"XDG_STATE_HOME", home + "/.local/state"},
-      {"XDG_RUNTIME_DIR", runtime},
-      {"WINEPREFIX", home + "/.wine"},
-  };
-  for (const auto& [name, value] : variables) setenv(name, value.c_str(), 1);
-  // An explicit settings file of the user's would win over XDG_CONFIG_HOME.
-  unsetenv("SYNCBOLVARIN_SETTINGS");
+  const bolvarin::testing::TempDir home;
+  setenv("HOME", home.path().c_str(), 1);
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
+                           "XDG_RUNTIME_DIR", "WINEPREFIX", "SYNCBOLVARIN_SETTINGS"})
+    unsetenv(name);
   return RUN_ALL_TESTS();
 }

@@ -13,8 +13,6 @@
 #include "tests/test_util.h"
 #ifdef _WIN32
 #include "tests/win/win_test_support.h"
-#else
-#include "tests/env_guard.h"
 #endif
 
 namespace bolvarin::testing {

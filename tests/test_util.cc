@@ -5,7 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace bolvarin::testing {
@@ -37,9 +37,7 @@ std::string TempDir::File(const std::string& name) const { return path_ + "/" + 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::string& path, const std::string& contents) {
@@ -55,9 +53,8 @@ bool Exists(const std::string& path) {
 
 bool HasEntry(const std::string& folder, const std::string& name) {
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+  for (const auto& entry : fs::directory_iterator(folder, ec))
     if (entry.path().filename().string() == name) return true;
-  }
   return false;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -51,23 +52,15 @@ inline bool Contains(const std::string& text, const std::string& part) {
 std::string DiskFullText();
 
 // Runs the syncbolvarin binary with the arguments (no shell involved) and
-// collects its standard output, standard error and exit status. `env` adds
-// NAME=VALUE entries to the environment, each replacing a variable of that
-// name.
+// `input` as its standard input (the Windows tests give none), in the tests'
+// environment (ScopedEnv changes it), and collects its standard
+// output, standard error and exit status.
 struct HostResult {
   int status = -1;
   std::string out;
   std::string err;
 };
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
-// The same with `input` as the host's standard input.
-HostResult RunHostWithInput(const std::vector<std::string>& args, const std::string& input,
-                            const std::vector<std::string>& env = {});
-
-// The host's settings for a test's runs: a settings file of the test's own
-// on Linux ("--settings FILE"); none on Windows, where the host keeps its
-// settings in the registry (the test's own Wine prefix's) and takes no file.
-std::vector<std::string> HostSettingsArguments(const std::string& file);
+HostResult RunHost(const std::vector<std::string>& args, const std::string& input = "");
 
 // While this lives, the host can reach the conduit: on Windows its COM
 // servers are registered, and unregistered afterwards; the Linux host has it
@@ -111,6 +104,33 @@ Raised RaisedBy(F&& call) {
   }
   return {};
 }
+
+// Sets or clears an environment variable for the life of a test (and of the
+// programs it starts, which inherit it) and puts the previous value back
+// afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    Put(value);
+  }
+  ~ScopedEnv() { Put(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Put(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    // The Windows C runtime has no setenv/unsetenv; an empty value removes a
+    // variable there.
+    _putenv_s(name_.c_str(), value ? value->c_str() : "");
+#else
+    value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
+#endif
+  }
+  std::string name_;
+  std::optional<std::string> old_;
+};
 
 // Counts the yields to the host for the life of a test.
 class YieldCounter {

@@ -76,9 +76,9 @@ HostResult RunCommand(const std::string& line, const std::function<void(DWORD)>&
   return {static_cast<int>(code), ReadFile(streams.File("out")), ReadFile(streams.File("err"))};
 }
 
-// The Windows tests run the host in their own environment only.
-HostResult RunHost(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  if (!env.empty()) throw std::logic_error("RunHost: the Windows tests change no environment");
+// The Windows tests give the host no input.
+HostResult RunHost(const std::vector<std::string>& args, const std::string& input) {
+  if (!input.empty()) throw std::logic_error("RunHost: the Windows tests give no input");
   return RunCommand(HostLine(args));
 }
 
@@ -86,8 +86,6 @@ HostResult RunHostWhile(const std::vector<std::string>& args,
                         const std::function<void(DWORD)>& whileRunning) {
   return RunCommand(HostLine(args), whileRunning);
 }
-
-std::vector<std::string> HostSettingsArguments(const std::string&) { return {}; }
 
 std::string DiskFullText() { return win::ErrorMessage(ERROR_DISK_FULL); }
 
