@@ -22,7 +22,6 @@
 #include "handheld/device.h"
 #include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
-#include "tests/env_guard.h"
 #include "tests/lists_test_support.h"
 #ifndef _WIN32
 #include "tests/test_trash.h"  // Linux only: its Windows half brings <windows.h>
@@ -301,11 +300,8 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   const std::string image = dir.File("handheld.json"),
                     data = dir.File("desk/" + std::string(kData));
   auto sync = [&](const std::string& type) {
-    std::vector<std::string> args = {"sync",           "--handheld", image, "--desktop",
-                                     dir.File("desk"), "--type",     type};
-    for (const std::string& a : testing::HostSettingsArguments(dir.File("settings")))
-      args.push_back(a);
-    return testing::RunHost(args);
+    return testing::RunHost(
+        {"sync", "--handheld", image, "--desktop", dir.File("desk"), "--type", type});
   };
   auto records = [&] { return Device::Load(image).FindDatabase(kLedgerDatabase)->RecordCount(); };
   std::mt19937 rng(5);
