@@ -306,7 +306,8 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   auto records = [&] { return Device::Load(image).FindDatabase(kLedgerDatabase)->RecordCount(); };
   std::mt19937 rng(5);
   std::string lines;
-  for (int k = 0; k < 5; ++k) lines += Line(rng, "0") + "\r\n";
+  for (int k = 0; k < 4; ++k) lines += Line(rng, "0") + "\r\n";
+  lines += lines.substr(0, lines.find('\n') + 1);  // two identical lines get one number each
   std::filesystem::create_directories(dir.File("desk"));
   WriteFile(data, lines);
   lists_testing::MakeDevice(BuildPreferenceBlock(std::string(24, '\0'), {}, {}, {})).Save(image);
@@ -318,15 +319,27 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   }
   EXPECT_EQ(ReadFile(data), lines);
   EXPECT_EQ(records(), 3u);
+  const std::string journal = ReadFile(data + ".journal");
+  auto numbers = [&] {  // the identifiers of the desktop lines, 0 included
+    std::set<int32_t> ids;
+    std::istringstream numbered(ReadFile(data));
+    for (std::string line; std::getline(numbered, line);) ids.insert(std::stoi(line));
+    return ids;
+  };
   const testing::HostResult next = sync("fast");
   EXPECT_EQ(next.status, 0) << next.out << next.err;
   EXPECT_EQ(records(), 5u);
   EXPECT_FALSE(testing::Exists(data + ".journal"));
-  std::set<int32_t> ids;
-  std::istringstream numbered(ReadFile(data));
-  for (std::string line; std::getline(numbered, line);) ids.insert(std::stoi(line));
-  EXPECT_EQ(ids.size(), 5u);
-  EXPECT_EQ(ids.count(0), 0u);
+  EXPECT_EQ(numbers().size(), 5u);
+  EXPECT_EQ(numbers().count(0), 0u);
+
+  // A journal left behind after the file took its numbers (its removal
+  // failed) gives none of them to a new line that reads the same.
+  const size_t sep = journal.find(';');
+  WriteFile(data, ReadFile(data) + "0" + journal.substr(sep, journal.find('\r') - sep) + "\r\n");
+  WriteFile(data + ".journal", journal);
+  EXPECT_EQ(sync("fast").status, 0);
+  EXPECT_EQ(numbers().size(), 6u);
 
   WriteFile(data, lines);
   WriteFile(data + ".journal", "1" + lines.substr(1, 20));
@@ -337,7 +350,7 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
             std::string::npos)
       << torn.out;
   EXPECT_EQ(ReadFile(data + ".journal.unreadable"), "1" + lines.substr(1, 20));
-  EXPECT_EQ(records(), 10u);  // sent again: the journal could not say they were there
+  EXPECT_EQ(records(), 11u);  // sent again: the journal could not say they were there
 }
 
 // The host's --stats line counts the calls of its run, and --link-latency
