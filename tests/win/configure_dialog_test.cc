@@ -135,7 +135,10 @@ TEST_F(ConfigureDialog, BrowseButtonsTipsAndThePicker) {
         Want("a tooltip window", !tipWindows.empty());
         auto tip = [&](int id) {
           wchar_t text[128] = {};
-          TTTOOLINFOW tool{TTTOOLINFOW_V2_SIZE, 0, d, reinterpret_cast<UINT_PTR>(Item(d, id))};
+          TTTOOLINFOW tool = {};
+          tool.cbSize = TTTOOLINFOW_V2_SIZE;
+          tool.hwnd = d;
+          tool.uId = reinterpret_cast<UINT_PTR>(Item(d, id));
           tool.lpszText = text;
           SendMessageW(tipWindows.back(), TTM_GETTEXTW, std::size(text),
                        reinterpret_cast<LPARAM>(&tool));
