@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <limits>
 #include <thread>
 
@@ -432,6 +433,13 @@ void SimPlatform::Call(const std::string& operation) {
   if (std::find(failing_.begin(), failing_.end(), operation) != failing_.end()) {
     Raise(err::kPlatform, "simulated failure of " + operation);
   }
+}
+
+void SimPlatform::CrashAt(CallCut cut, const std::string& image) {
+  CutAt(std::move(cut), [this, image] {
+    device_.Save(image);
+    std::_Exit(137);
+  });
 }
 
 CallCut ParseCallCut(const std::string& text, const std::string& what) {

@@ -90,6 +90,11 @@ class SimPlatform : public Platform {
     cut_ = std::move(cut);
     atCut_ = std::move(atCut);
   }
+  // The same cut as a killed conduit meets it: at that call the device is
+  // saved to `image` as it stands, as a real handheld keeps what it has
+  // received, and the process ends at once with status 137, unwinding
+  // nothing.
+  void CrashAt(CallCut cut, const std::string& image);
   // Every call through the platform objects starts here: it is counted,
   // waits for the modelled link, and raises the simulated platform error
   // when the operation should fail.

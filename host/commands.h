@@ -29,9 +29,6 @@ class CommandError : public std::runtime_error {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitRunLoggedErrors = 2;
-// The status of a run ended by the SYNCBOLVARIN_CRASH_AT test hook, as a
-// killed process (128 + SIGKILL) would end.
-inline constexpr int kExitKilled = 137;
 // Set by a command that ends normally but must not exit with kExitOk.
 void SetExitStatus(int status);
 int ExitStatus();

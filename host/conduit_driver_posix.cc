@@ -2,7 +2,6 @@
 // handheld: the POSIX build's road to the conduit.
 #include <unistd.h>
 
-#include <cstdlib>
 #include <iostream>
 
 #include "base/host_events.h"
@@ -67,12 +66,7 @@ class InProcessConduit : public ConduitDriver {
         device, run, [&onLogLine](const handheld::LogEntry& entry) { onLogLine(entry.text); });
     platform.SetLinkLatency(link.latency);
     if (link.failAt) platform.CutAt(*link.failAt);
-    if (link.crashAt) {
-      platform.CutAt(*link.crashAt, [&device, image = link.image] {
-        device.Save(image);
-        std::_Exit(kExitKilled);
-      });
-    }
+    if (link.crashAt) platform.CrashAt(*link.crashAt, link.image);
     Progress progress;
     CNotify notify(platform);
     try {

@@ -71,6 +71,23 @@ int32_t RecordIdentifier(const TaggedValue& vRecordId) {
   }
 }
 
+// The entry for a line of the data file (or of its journal); raises an error
+// that says what is wrong with the line.
+colEnregistrement EntryOfLine(std::string_view line) {
+  const size_t sep = line.find(';');
+  if (sep == std::string_view::npos) Raise(err::kBadLine, "the line has no \";\"");
+  const std::optional<int32_t> id = ParseIdentifier(line.substr(0, sep));
+  if (!id) {
+    Raise(err::kBadLine, "Field 0 (identifier) \"" + std::string(line.substr(0, sep)) +
+                             "\" is not a 32-bit integer");
+  }
+  colEnregistrement entry;
+  entry.ID = *id;
+  entry.Texte.assign(line);
+  entry.lDate = LineDate(entry.Texte);
+  return entry;
+}
+
 bool IsEmptyLine(std::string_view line) {
   return line.find_first_not_of(" \n") == std::string_view::npos;
 }
@@ -179,16 +196,9 @@ void CDtData::ApplyJournal(int32_t first) {
       if (cr == std::string::npos || cr + 1 >= text.size() || text[cr + 1] != '\n') {
         Raise(err::kBadLine, "the entry does not end with CR LF");
       }
-      colEnregistrement entry;
-      entry.Texte = text.substr(start, cr - start);
+      entries.push_back(EntryOfLine(std::string_view(text).substr(start, cr - start)));
       start = cr + 2;
-      const size_t sep = entry.Texte.find(';');
-      const std::optional<int32_t> id =
-          sep == std::string::npos ? std::nullopt : ParseIdentifier(entry.Texte.substr(0, sep));
-      if (!id || *id == 0) Raise(err::kBadLine, "field 0 is not an identifier the handheld gives");
-      entry.ID = *id;
-      entry.lDate = LineDate(entry.Texte);
-      entries.push_back(std::move(entry));
+      if (entries.back().ID == 0) Raise(err::kBadLine, "identifier 0 is none the handheld gives");
     }
   } catch (const std::exception& e) {
     const std::string aside = journal + ".unreadable";
@@ -296,18 +306,7 @@ bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
       ++lineNumber;
       if (IsEmptyLine(line)) continue;
 
-      size_t sep = line.find(';');
-      if (sep == std::string_view::npos) Raise(err::kBadLine, "the line has no \";\"");
-      std::optional<int32_t> id = ParseIdentifier(line.substr(0, sep));
-      if (!id) {
-        Raise(err::kBadLine, "Field 0 (identifier) \"" + std::string(line.substr(0, sep)) +
-                                 "\" is not a 32-bit integer");
-      }
-      colEnregistrement entry;
-      entry.ID = *id;
-      entry.Texte.assign(line);
-      entry.lDate = LineDate(entry.Texte);
-      list.Add(std::move(entry));
+      list.Add(EntryOfLine(line));
     }
   } catch (const std::exception& e) {
     list.Truncate(before);

@@ -5,7 +5,6 @@
 // travels as UTF-16 BSTRs. The run's texts and the log lines are in the ANSI
 // code page, as the conduit's are.
 #include <chrono>
-#include <cstdlib>
 #include <string>
 
 #include "base/error.h"
@@ -71,12 +70,9 @@ class ControlObject : public TableDispatch<ControlObject> {
     const handheld::CallCut cut = handheld::ParseCallCut(call.Text(0), "CutAt's Cut");
     if (call.Int(1) == 0) {
       Session::Get().platform().CutAt(cut);
-      return;
+    } else {
+      Session::Get().platform().CrashAt(cut, call.Text(2));
     }
-    Session::Get().platform().CutAt(cut, [image = call.Text(2)] {
-      Session::Get().device().Save(image);
-      std::_Exit(137);
-    });
   }
   void CallCounts(C call) {
     call.Return(TaggedValue::Text(handheld::CallCountsLine(Session::Get().platform().calls())));
