@@ -18,6 +18,11 @@ std::string UpperAscii(std::string_view text);
 // separator added is the native one of the build.
 std::string JoinDesktopPath(std::string_view folder, std::string_view name);
 
+// Windows-1252 text as UTF-8. The five bytes the code page leaves undefined
+// (81, 8D, 8F, 90, 9D) become the control characters of the same number, as
+// the system's own conversion makes them, so no byte is lost.
+std::string Windows1252ToUtf8(std::string_view text);
+
 // The native path separator of the build: '\\' on Windows, '/' elsewhere.
 char NativeSeparator();
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/configure_view.h"
+#include "export/ledger_book.h"
 
 namespace CLI {
 class App;
@@ -40,6 +41,8 @@ void AddHandheldCommand(CLI::App& app);  // host/cmd_handheld.cc
 void AddCodecCommand(CLI::App& app);     // host/cmd_codec.cc
 
 void AddConfigureCommand(CLI::App& app);  // host/cmd_configure.cc
+void AddExportCommand(CLI::App& app);     // host/cmd_export.cc
+void AddReportCommand(CLI::App& app);     // host/cmd_report.cc
 
 // `text` read whole as an integer in `base` (with std::stoll's syntax), or
 // nothing when it is not one or does not fit; the caller words the error.
@@ -48,6 +51,16 @@ std::optional<long long> WholeInteger(const std::string& text, int base = 10);
 // The configuration form as terminal lines (host/cmd_configure.cc): drawn
 // on `out`, the user's actions read from `in` one a line.
 std::unique_ptr<ConfigureView> NewTerminalView(std::istream& in, std::ostream& out);
+
+// The data file an export or a report reads: DATAFILE, or the file NAME in
+// the folder DIR; exactly one of the two must be given.
+std::string LedgerSourceFile(const std::string& dataFile, const std::string& desktop,
+                             const std::string& file);
+// Reads the ledger; each line or file that cannot be read is named on
+// standard error ("syncbolvarin: COMMAND: ...") and makes the exit status 2.
+LedgerBook ReadBookReportingProblems(const std::string& dataFile, const char* command);
+// Writes `contents` to standard output ("-") or replaces the file whole.
+void WriteCommandOutput(const std::string& output, const std::string& contents);
 
 // The bundled sample handheld image (JSON), built into the binary.
 const char* SampleImageJson();

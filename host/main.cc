@@ -16,7 +16,7 @@ namespace {
 
 // The options and arguments that name files or folders, in every command:
 // each is made usable by this build (NativePath) before a command sees it.
-constexpr const char* kPathOptions[] = {"--handheld", "--desktop", "--image", "DIR", "FILE"};
+constexpr const char* kPathOptions[] = {"--handheld", "--desktop", "--image", "DIR", "FILE", "DATAFILE", "--output"};
 
 void TakeNativePaths(CLI::App& app) {
   for (CLI::Option* option : app.get_options()) {
@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
   bolvarin::host::AddHandheldCommand(app);
   bolvarin::host::AddCodecCommand(app);
   bolvarin::host::AddConfigureCommand(app);
+  bolvarin::host::AddExportCommand(app);
   bolvarin::host::HostProcess process(app);
   TakeNativePaths(app);
 

@@ -47,6 +47,8 @@ class CDtCategories {
   // LoadFailure or before Create. The release writes again only if a slot
   // changed since, or when this write failed.
   void Save();
+  // The table was only read: the release leaves the file as it is.
+  void LeaveFileAsItIs() { saved_ = true; }
 
  private:
   struct Slot {

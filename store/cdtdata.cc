@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -71,8 +72,12 @@ int32_t RecordIdentifier(const TaggedValue& vRecordId) {
   }
 }
 
-// The entry for a line of the data file (or of its journal); raises an error
-// that says what is wrong with the line.
+bool IsEmptyLine(std::string_view line) {
+  return line.find_first_not_of(" \n") == std::string_view::npos;
+}
+
+}  // namespace
+
 colEnregistrement EntryOfLine(std::string_view line) {
   const size_t sep = line.find(';');
   if (sep == std::string_view::npos) Raise(err::kBadLine, "the line has no \";\"");
@@ -88,11 +93,30 @@ colEnregistrement EntryOfLine(std::string_view line) {
   return entry;
 }
 
-bool IsEmptyLine(std::string_view line) {
-  return line.find_first_not_of(" \n") == std::string_view::npos;
+void ForEachDataFileLine(std::string_view text,
+                         const std::function<void(int64_t, std::string_view)>& take) {
+  // A line ends at CR, with or without LF after it; a LF alone belongs to the
+  // line (a line break inside the note). A file with line feeds but not one
+  // CR LF was written by a tool that ends lines with LF: there a LF ends the
+  // line too. The release writes it back with CR LF.
+  const bool lfEndsLines =
+      text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
+  const char* const lineEnds = lfEndsLines ? "\r\n" : "\r";
+  size_t start = 0;
+  int64_t lineNumber = 0;
+  while (start < text.size()) {
+    size_t cr = text.find_first_of(lineEnds, start);
+    size_t end = cr == std::string_view::npos ? text.size() : cr;
+    std::string_view line = text.substr(start, end - start);
+    start = end;
+    if (start < text.size()) {
+      ++start;  // the CR (or the LF of a file with LF line ends)
+      if (text[start - 1] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    }
+    ++lineNumber;
+    if (!IsEmptyLine(line)) take(lineNumber, line);
+  }
 }
-
-}  // namespace
 
 DateTime LineDate(const std::string& line) {
   std::optional<std::string_view> field = NthField(line, 3);
@@ -283,31 +307,12 @@ bool CDtData::OpenDatabase(const std::string& pPath, const std::string& pName) {
 
   RecordList& list = DesktopRecords();
   const int32_t before = list.Count();
-  std::string_view text(contents);
-  // A line ends at CR, with or without LF after it; a LF alone belongs to the
-  // line (a line break inside the note). A file with line feeds but not one
-  // CR LF was written by a tool that ends lines with LF: there a LF ends the
-  // line too. The release writes it back with CR LF.
-  const bool lfEndsLines =
-      text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
-  const char* const lineEnds = lfEndsLines ? "\r\n" : "\r";
-  size_t start = 0;
   int64_t lineNumber = 0;
   try {
-    while (start < text.size()) {
-      size_t cr = text.find_first_of(lineEnds, start);
-      size_t end = cr == std::string_view::npos ? text.size() : cr;
-      std::string_view line = text.substr(start, end - start);
-      start = end;
-      if (start < text.size()) {
-        ++start;  // the CR (or the LF of a file with LF line ends)
-        if (text[start - 1] == '\r' && start < text.size() && text[start] == '\n') ++start;
-      }
-      ++lineNumber;
-      if (IsEmptyLine(line)) continue;
-
+    ForEachDataFileLine(contents, [&](int64_t number, std::string_view line) {
+      lineNumber = number;
       list.Add(EntryOfLine(line));
-    }
+    });
   } catch (const std::exception& e) {
     list.Truncate(before);
     openFailure_ =

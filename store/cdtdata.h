@@ -15,8 +15,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/date_time.h"
 #include "base/tagged_value.h"
@@ -31,6 +33,18 @@ class PlatformUtility;
 // The date of a desktop line (field 3). Raises an error naming the field
 // when the line has fewer than four fields or field 3 is no date.
 DateTime LineDate(const std::string& line);
+
+// The entry for a line of the data file (or of its journal): its identifier
+// (field 0, a signed 32-bit decimal) and date. Raises an error that says
+// what is wrong with the line.
+colEnregistrement EntryOfLine(std::string_view line);
+
+// Calls take(line number, line) for each line of a data file's text that is
+// not empty, as the store reads them: a line ends at CR (with or without LF
+// after it); a LF alone belongs to the line, except in a file without one
+// CR LF, where it ends the line too. Line numbers count from 1.
+void ForEachDataFileLine(std::string_view text,
+                         const std::function<void(int64_t, std::string_view)>& take);
 
 class CDtData {
  public:

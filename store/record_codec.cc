@@ -370,75 +370,77 @@ int32_t LineAttributes(std::string_view line) {
   return ReadInRange(2, line.substr(second + 1, third - second - 1), 0, 255);
 }
 
+LineFields ReadLineFields(std::string_view line) {
+  std::array<std::string_view, kFieldCount> f = SplitLine(line);
+  LineFields out;
+  out.identifier = f[0];
+  out.category = ReadInteger(1, f[1]);
+  out.attributes = ReadInRange(2, f[2], 0, 255);
+  out.date = ReadDate(3, f[3]);
+  out.date.second = 0;
+  out.amount = ReadInteger(4, f[4]);
+  out.status = ReadInRange(5, f[5], 0, 3);
+  if (!IsBlank(f[6])) out.mode = ReadLeadingWhole(6, f[6], kNoMode - 1);
+  if (!IsBlank(f[7])) out.type = ReadLeadingWhole(7, f[7], kNoType - 1);
+  if (!IsBlank(f[8])) out.numberA = ReadInteger(8, f[8]);
+  if (!IsBlank(f[9])) out.secondDate = ReadDate(9, f[9]);
+  if (!IsBlank(f[10])) out.link = ReadLink(10, f[10]);
+  if (!IsBlank(f[11])) out.numberB = ReadInteger(11, f[11]);
+  out.note = BlankControls(f[12]);
+  return out;
+}
+
 void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& vRecordId,
                   int32_t& nCategory, int32_t& eAttributes, std::string& record) {
-  std::array<std::string_view, kFieldCount> f = SplitLine(line);
+  LineFields f = ReadLineFields(line);
 
   TaggedValue id;
   try {
-    id = utility.TextToRecordId(std::string(f[0]));
+    id = utility.TextToRecordId(std::string(f.identifier));
   } catch (const ConduitError& e) {
-    BadField(0, f[0], "is not a record identifier: " + e.description());
+    BadField(0, f.identifier, "is not a record identifier: " + e.description());
   }
-  int32_t category = ReadInteger(1, f[1]);
-  int32_t attributes = ReadInRange(2, f[2], 0, 255);
-
-  DateTime date = ReadDate(3, f[3]);
-  int32_t amount = ReadInteger(4, f[4]);
 
   uint8_t flags[4] = {0, 0, 0, 0};
-  int32_t status = ReadInRange(5, f[5], 0, 3);
-  if (status & 1) flags[0] = kStatus1;
-  if (status & 2) flags[1] |= kStatus2;
-
-  if (IsBlank(f[6])) {
-    flags[0] |= kModeMask;
-  } else {
-    int32_t mode = ReadLeadingWhole(6, f[6], kNoMode - 1);
-    flags[0] |= static_cast<uint8_t>(mode << 1);
-  }
-  if (IsBlank(f[7])) {
-    flags[0] |= kTypeHigh;
-    flags[1] |= kTypeLow;
-  } else {
-    int32_t type = ReadLeadingWhole(7, f[7], kNoType - 1);
-    flags[0] |= static_cast<uint8_t>(type / 32);
-    flags[1] |= static_cast<uint8_t>((type % 32) << 3);
-  }
+  if (f.status & 1) flags[0] = kStatus1;
+  if (f.status & 2) flags[1] |= kStatus2;
+  flags[0] |= static_cast<uint8_t>(f.mode.value_or(kNoMode) << 1);
+  const int32_t type = f.type.value_or(kNoType);
+  flags[0] |= static_cast<uint8_t>(type / 32);
+  flags[1] |= static_cast<uint8_t>((type % 32) << 3);
 
   // Optional items, in the record's order: number A, second date, link, number B.
   std::string items;
-  if (!IsBlank(f[8])) {
+  if (f.numberA) {
     flags[1] |= kNumberA;
-    items += LongToBytes(ReadInteger(8, f[8]));
+    items += LongToBytes(*f.numberA);
   }
-  if (!IsBlank(f[9])) {
+  if (f.secondDate) {
     flags[2] = kSecondDate;
-    items += DateToBytes(ReadDate(9, f[9]), true);
+    items += DateToBytes(*f.secondDate, true);
   }
-  if (!IsBlank(f[10])) {
+  if (f.link) {
     flags[0] |= kLinkFlag;
-    items += static_cast<char>(ReadLink(10, f[10]));
+    items += static_cast<char>(*f.link);
     items += std::string("\x00\xFF\xFF", 3);
   }
-  if (!IsBlank(f[11])) {
+  if (f.numberB) {
     flags[1] |= kNumberB;
-    items += LongToBytes(ReadInteger(11, f[11]));
+    items += LongToBytes(*f.numberB);
   }
 
-  std::string note = BlankControls(f[12]);
   std::string out;
-  out.reserve(kFixedPart + items.size() + note.size());
-  out += DateToBytes(date, true);
-  out += DateToBytes(date, false);
-  out += LongToBytes(amount);
+  out.reserve(kFixedPart + items.size() + f.note.size());
+  out += DateToBytes(f.date, true);
+  out += DateToBytes(f.date, false);
+  out += LongToBytes(f.amount);
   for (uint8_t b : flags) out += static_cast<char>(b);
   out += items;
-  out += note;
+  out += f.note;
 
   vRecordId = std::move(id);
-  nCategory = category;
-  eAttributes = attributes;
+  nCategory = f.category;
+  eAttributes = f.attributes;
   record = std::move(out);
   ProcessPendingMessages();
 }

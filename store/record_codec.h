@@ -12,9 +12,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/date_time.h"
 #include "base/tagged_value.h"
 
 namespace bolvarin {
@@ -31,6 +33,23 @@ std::string DecodeRecord(PlatformUtility& utility, const TaggedValue& vRecordId,
 // host after the conversion.
 void EncodeRecord(PlatformUtility& utility, std::string_view line, TaggedValue& vRecordId,
                   int32_t& nCategory, int32_t& eAttributes, std::string& record);
+
+// The fields of a desktop line as the record holds them, read and checked
+// as EncodeRecord reads them (the identifier is left as text: the platform
+// reads it). Optional fields that are blank are absent.
+struct LineFields {
+  std::string_view identifier;
+  int32_t category = 0;
+  int32_t attributes = 0;
+  DateTime date;  // seconds dropped: the record has no place for them
+  int32_t amount = 0;
+  int32_t status = 0;
+  std::optional<int32_t> mode, type, numberA, numberB;
+  std::optional<DateTime> secondDate;
+  std::optional<uint8_t> link;
+  std::string note;  // control characters other than LF made blanks
+};
+LineFields ReadLineFields(std::string_view line);
 
 // The attributes of a line (field 2) alone, without converting the rest.
 int32_t LineAttributes(std::string_view line);

@@ -1,0 +1,206 @@
+// Journals for the plain-text accounting programs. Each record is one
+// transaction of two postings: its category's account takes the opposite of
+// the amount, the balancing account (--account) the amount itself, so the
+// balancing account's balance is the ledger's. A category maps to
+// expenses:NAME for a negative amount and to income:NAME otherwise.
+//
+// The "ledger" journal is read alike by ledger and hledger: accounts and the
+// commodity are declared, so `hledger check -s` passes. The beancount file
+// opens every account on the first record's date.
+#include <map>
+#include <set>
+
+#include "base/error.h"
+#include "export/exports.h"
+
+namespace bolvarin {
+
+namespace {
+
+const char* const kMarks[] = {"", "*", "*"};  // ledger: uncleared, cleared, reconciled
+
+// A name usable as one component of a ledger account: ":" would make a
+// sub-account and two blanks would end the name, so ":" becomes "-" and each
+// run of blanks one blank.
+std::string LedgerComponent(std::string_view name) {
+  std::string out;
+  for (char c : OneLine(name)) {
+    if (c == ':') c = '-';
+    if (c == ' ' || c == '\t') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+      continue;
+    }
+    out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+bool IsIncome(const BookEntry& e) { return e.fields.amount >= 0; }
+
+// An account name of ledger: each ":"-separated component made usable.
+std::string LedgerAccount(std::string_view name) {
+  std::string out;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t colon = name.find(':', start);
+    if (colon == std::string_view::npos) colon = name.size();
+    const std::string part = LedgerComponent(name.substr(start, colon - start));
+    if (!part.empty()) out += (out.empty() ? "" : ":") + part;
+    start = colon + 1;
+  }
+  return out;
+}
+
+std::string CategoryAccount(const BookEntry& e) {
+  std::string name = LedgerComponent(e.category);
+  if (name.empty()) name = "Category " + std::to_string(e.fields.category);
+  return std::string(IsIncome(e) ? "income:" : "expenses:") + name;
+}
+
+// The tags both programs read: "; key: value", one a line.
+void Tag(std::string& out, const char* key, std::string_view value) {
+  if (value.empty()) return;
+  out += "    ; ";
+  out += key;
+  out += ": ";
+  out += OneLine(value);
+  out += "\n";
+}
+
+// A beancount string: quotes and backslashes escaped, one line.
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (char c : OneLine(text)) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void CheckCurrency(const std::string& currency) {
+  bool ok = currency.size() == 3;
+  for (char c : currency) ok = ok && c >= 'A' && c <= 'Z';
+  if (!ok) {
+    Raise(err::kInvalidArgument, "--currency \"" + currency +
+                                     "\": a currency is three capital letters (ISO 4217), "
+                                     "for example EUR");
+  }
+}
+
+}  // namespace
+
+std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& options) {
+  CheckCurrency(options.currency);
+  const std::string balancing = LedgerAccount(options.account);
+  if (balancing.empty()) Raise(err::kInvalidArgument, "--account: the account name is empty");
+  std::set<std::string> accounts{balancing};
+  for (const BookEntry& e : book.entries) {
+    accounts.insert(CategoryAccount(e));
+  }
+  std::string out = "; The ledger " + book.dataFile + ", exported by syncbolvarin\n\n";
+  for (const std::string& account : accounts) out += "account " + account + "\n";
+  out += "commodity " + options.currency + "\n\n";
+  out.reserve(out.size() + 220 * book.entries.size());
+  for (const BookEntry& e : book.entries) {
+    const LineFields& f = e.fields;
+    out += IsoDate(f.date);
+    const char* mark = kMarks[static_cast<int>(options.statusMarks[f.status])];
+    if (*mark) out += std::string(" ") + mark;
+    if (f.numberA) out += " (" + std::to_string(*f.numberA) + ")";
+    // hledger ends a description at ";": the payee keeps every other
+    // character, and the note tag below holds the note as it is.
+    std::string payee = OneLine(f.note);
+    for (char& c : payee) {
+      if (c == ';') c = ',';
+    }
+    if (!payee.empty()) out += " " + payee;
+    out += "\n";
+    Tag(out, "id", std::to_string(e.id));
+    if (payee != f.note) Tag(out, "note", f.note);
+    Tag(out, "time", TimeText(f.date));
+    Tag(out, "mode", e.mode);
+    Tag(out, "type", e.type);
+    Tag(out, "status", std::to_string(f.status));
+    const std::string amount = AmountText(f.amount, options.decimals);
+    const std::string opposite = AmountText(-int64_t{f.amount}, options.decimals);
+    out += "    " + CategoryAccount(e) + "  " + opposite + " " + options.currency + "\n";
+    out += "    " + balancing + "  " + amount + " " + options.currency + "\n\n";
+  }
+  return out;
+}
+
+std::string BeancountAccountName(std::string_view name, std::string_view fallback) {
+  std::string out;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t colon = name.find(':', start);
+    if (colon == std::string_view::npos) colon = name.size();
+    std::string part;
+    for (char c : name.substr(start, colon - start)) {
+      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || (static_cast<unsigned char>(c) & 0x80);
+      if (kept) {
+        part += c;
+      } else if (!part.empty() && part.back() != '-') {
+        part += '-';
+      }
+    }
+    while (!part.empty() && part.back() == '-') part.pop_back();
+    if (part.empty()) part = fallback;
+    if (part[0] >= 'a' && part[0] <= 'z') part[0] = static_cast<char>(part[0] - 'a' + 'A');
+    if (!out.empty()) out += ':';
+    out += part;
+    start = colon + 1;
+  }
+  return out;
+}
+
+std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options) {
+  CheckCurrency(options.currency);
+  const std::string balancing = BeancountAccountName(options.account, "MaBolvarin");
+  const std::string root = balancing.substr(0, balancing.find(':'));
+  if (root != "Assets" && root != "Liabilities" && root != "Equity" && root != "Income" &&
+      root != "Expenses") {
+    Raise(err::kInvalidArgument, "--account \"" + options.account +
+                                     "\": a beancount account starts with Assets, Liabilities, "
+                                     "Equity, Income or Expenses");
+  }
+  const auto accountOf = [](const BookEntry& e) {
+    const std::string fallback = "Category-" + std::to_string(e.fields.category);
+    return std::string(IsIncome(e) ? "Income:" : "Expenses:") +
+           BeancountAccountName(e.category, fallback);
+  };
+  std::set<std::string> accounts{balancing};
+  for (const BookEntry& e : book.entries) accounts.insert(accountOf(e));
+  std::string out = "; The ledger " + book.dataFile + ", exported by syncbolvarin\n\n";
+  out += "option \"operating_currency\" " + Quoted(options.currency) + "\n\n";
+  const std::string opened =
+      IsoDate(book.entries.empty() ? DateTime{1904, 1, 1} : book.entries.front().fields.date);
+  for (const std::string& account : accounts) {
+    out += opened + " open " + account + " " + options.currency + "\n";
+  }
+  out += "\n";
+  out.reserve(out.size() + 240 * book.entries.size());
+  for (const BookEntry& e : book.entries) {
+    const LineFields& f = e.fields;
+    const bool cleared = options.statusMarks[f.status] != ClearMark::kUncleared;
+    out += IsoDate(f.date) + (cleared ? " * " : " ! ") + Quoted(f.note) + "\n";
+    const auto meta = [&](const char* key, const std::string& value) {
+      if (!value.empty()) out += std::string("  ") + key + ": " + Quoted(value) + "\n";
+    };
+    meta("id", std::to_string(e.id));
+    meta("time", TimeText(f.date));
+    meta("mode", e.mode);
+    meta("type", e.type);
+    meta("status", std::to_string(f.status));
+    if (f.numberA) meta("number-a", std::to_string(*f.numberA));
+    out += "  " + accountOf(e) + "  " + AmountText(-int64_t{f.amount}, options.decimals) + " " +
+           options.currency + "\n";
+    out += "  " + balancing + "  " + AmountText(f.amount, options.decimals) + " " +
+           options.currency + "\n\n";
+  }
+  return out;
+}
+
+}  // namespace bolvarin

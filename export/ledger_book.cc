@@ -1,0 +1,99 @@
+#include "export/ledger_book.h"
+
+#include <algorithm>
+#include <exception>
+#include <string_view>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "lists/cdtcategories.h"
+#include "lists/preference_lists.h"
+#include "os/files.h"
+#include "store/cdtdata.h"
+
+namespace bolvarin {
+
+namespace {
+
+// The folder part of a path, separator included; "" for a bare name.
+std::string FolderOf(const std::string& path) {
+  const size_t sep = path.find_last_of("/\\");
+  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+// The entries of one list file, UTF-8; empty when there is none. A file that
+// cannot be read is a problem, and its names are left empty.
+std::vector<std::string> ListNames(const std::string& folder, const PreferenceFile& file,
+                                   std::vector<std::string>& problems) {
+  std::vector<std::string> names;
+  try {
+    ReadPreferenceFile(folder.empty() ? "." : folder, file, names);
+  } catch (const std::exception& e) {
+    problems.push_back(ErrorText(e) + " (its names are left out)");
+    names.clear();
+  }
+  for (std::string& name : names) name = Windows1252ToUtf8(TrimBlanks(name));
+  return names;
+}
+
+const std::string& NameAt(const std::vector<std::string>& names, int32_t index) {
+  static const std::string kNone;
+  return index >= 0 && static_cast<size_t>(index) < names.size() ? names[index] : kNone;
+}
+
+}  // namespace
+
+std::string DataFileOf(const std::string& dataFile, const std::string& desktop,
+                       const std::string& fileName) {
+  return dataFile.empty() ? JoinDesktopPath(desktop, fileName) : dataFile;
+}
+
+LedgerBook ReadLedgerBook(const std::string& dataFile) {
+  LedgerBook book;
+  book.dataFile = dataFile;
+  std::string text;
+  if (!ReadWholeFile(dataFile, text)) {
+    Raise(err::kFileNotFound, "Data file \"" + dataFile + "\" does not exist");
+  }
+  const std::string folder = FolderOf(dataFile);
+
+  std::vector<std::string> categories(kCategorySlots);
+  {
+    CDtCategories table;
+    table.Create(folder);
+    table.LeaveFileAsItIs();
+    if (!table.LoadFailure().empty()) {
+      book.problems.push_back(table.LoadFailure() + " (category names are left out)");
+    } else {
+      for (int16_t k = 0; k < kCategorySlots; ++k) {
+        categories[k] = Windows1252ToUtf8(TrimBlanks(table.Name(k)));
+      }
+    }
+  }
+  const std::vector<std::string> modes = ListNames(folder, kModeFile, book.problems);
+  const std::vector<std::string> types = ListNames(folder, kTypeFile, book.problems);
+
+  ForEachDataFileLine(text, [&](int64_t number, std::string_view line) {
+    BookEntry entry;
+    entry.line = number;
+    try {
+      entry.id = EntryOfLine(line).ID;
+      entry.fields = ReadLineFields(line);
+    } catch (const std::exception& e) {
+      book.problems.push_back(dataFile + ", line " + std::to_string(number) + ": " + ErrorText(e));
+      return;
+    }
+    entry.fields.identifier = {};
+    entry.fields.note = Windows1252ToUtf8(entry.fields.note);
+    entry.category = NameAt(categories, entry.fields.category);
+    if (entry.fields.mode) entry.mode = NameAt(modes, *entry.fields.mode);
+    if (entry.fields.type) entry.type = NameAt(types, *entry.fields.type);
+    book.entries.push_back(std::move(entry));
+  });
+  std::stable_sort(
+      book.entries.begin(), book.entries.end(),
+      [](const BookEntry& a, const BookEntry& b) { return a.fields.date < b.fields.date; });
+  return book;
+}
+
+}  // namespace bolvarin
