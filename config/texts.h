@@ -1,6 +1,6 @@
-// The configuration window's localised texts, looked up by numeric id.
+// The localised texts of the configuration window and of the report, looked up by numeric id.
 //
-// A text is named by its French id (1 to 15) and loaded at that id plus the
+// A text is named by its French id (1 to 31) and loaded at that id plus the
 // language offset: 0 for French, 100 for English. The languages on offer are
 // not listed anywhere; the window finds them by probing ids 4, 104, 204, ...
 // The texts themselves are written once, in texts.inc.
@@ -36,6 +36,23 @@ inline constexpr int kOk = 12;
 inline constexpr int kCancel = 13;
 inline constexpr int kBrowse = 14;
 inline constexpr int kSettingsNotSaved = 15;
+// The spending report's texts.
+inline constexpr int kReportTitle = 16;
+inline constexpr int kReportPeriod = 17;
+inline constexpr int kReportIncome = 18;
+inline constexpr int kReportSpending = 19;
+inline constexpr int kReportNet = 20;
+inline constexpr int kReportMonthlyTitle = 21;
+inline constexpr int kReportMonth = 22;
+inline constexpr int kReportCategoriesTitle = 23;
+inline constexpr int kReportCategory = 24;
+inline constexpr int kReportShare = 25;
+inline constexpr int kReportChange = 26;
+inline constexpr int kReportBalanceTitle = 27;
+inline constexpr int kReportMonthEndBalance = 28;
+inline constexpr int kReportUnnamedCategory = 29;
+inline constexpr int kReportEmpty = 30;
+inline constexpr int kReportTransactions = 31;
 }  // namespace text_id
 
 // The error number of a text that the table does not hold.

@@ -16,7 +16,8 @@ namespace {
 
 // The options and arguments that name files or folders, in every command:
 // each is made usable by this build (NativePath) before a command sees it.
-constexpr const char* kPathOptions[] = {"--handheld", "--desktop", "--image", "DIR", "FILE", "DATAFILE", "--output"};
+constexpr const char* kPathOptions[] = {"--handheld", "--desktop", "--image", "DIR",
+                                        "FILE",       "DATAFILE",  "--output"};
 
 void TakeNativePaths(CLI::App& app) {
   for (CLI::Option* option : app.get_options()) {
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
   bolvarin::host::AddCodecCommand(app);
   bolvarin::host::AddConfigureCommand(app);
   bolvarin::host::AddExportCommand(app);
+  bolvarin::host::AddReportCommand(app);
   bolvarin::host::HostProcess process(app);
   TakeNativePaths(app);
 
