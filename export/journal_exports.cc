@@ -78,6 +78,10 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
+std::string FileName(const std::string& path) {
+  return path.substr(path.find_last_of("/\\") + 1);
+}
+
 void CheckCurrency(const std::string& currency) {
   bool ok = currency.size() == 3;
   for (char c : currency) ok = ok && c >= 'A' && c <= 'Z';
@@ -98,7 +102,7 @@ std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& opti
   for (const BookEntry& e : book.entries) {
     accounts.insert(CategoryAccount(e));
   }
-  std::string out = "; The ledger " + book.dataFile + ", exported by syncbolvarin\n\n";
+  std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
   for (const std::string& account : accounts) out += "account " + account + "\n";
   out += "commodity " + options.currency + "\n\n";
   out.reserve(out.size() + 220 * book.entries.size());
@@ -173,7 +177,7 @@ std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options)
   };
   std::set<std::string> accounts{balancing};
   for (const BookEntry& e : book.entries) accounts.insert(accountOf(e));
-  std::string out = "; The ledger " + book.dataFile + ", exported by syncbolvarin\n\n";
+  std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
   out += "option \"operating_currency\" " + Quoted(options.currency) + "\n\n";
   const std::string opened =
       IsoDate(book.entries.empty() ? DateTime{1904, 1, 1} : book.entries.front().fields.date);
