@@ -20,6 +20,9 @@
 // records the handheld already holds, and the time those calls would take
 // on a link of 10 ms a call.
 //
+// The export case runs `syncbolvarin export` in each format and `syncbolvarin
+// report` on a data file of 20,000 and 200,000 records (the same fixture).
+//
 // Usage: record_sync_bench [N...]   (default: 20000 65535 200000)
 #include <fcntl.h>
 #include <spawn.h>
@@ -225,76 +228,124 @@ struct EndToEnd {
   bool ok = false;
 };
 
-// `syncbolvarin sync` (fast) of an image and a data file of n records.
-EndToEnd RunHostSync(int n) {
-  EndToEnd r;
-  const std::string folder =
-      fs::temp_directory_path() / ("syncbolvarin-bench-e2e-" + std::to_string(getpid()));
-  const std::string desktop = folder + "/desktop", image = folder + "/handheld.json";
+struct Spawned {
+  double seconds = 0;
+  long peakKb = 0;
+  int status = -1;  // the wait status
+};
+
+// Runs the host program with `args` in an environment of `home`, standard
+// output to `out`, and measures it.
+Spawned SpawnHost(std::vector<std::string> args, const std::string& home, const std::string& out) {
+  args.insert(args.begin(), BOLVARIN_HOST_BINARY);
+  std::vector<std::string> env = {"HOME=" + home,
+                                  "XDG_DATA_HOME=" + home + "/.local/share",
+                                  "XDG_CONFIG_HOME=" + home + "/.config",
+                                  "XDG_CACHE_HOME=" + home + "/.cache",
+                                  "XDG_STATE_HOME=" + home + "/.local/state",
+                                  "XDG_RUNTIME_DIR=" + home + "/run",
+                                  "SYNCBOLVARIN_SETTINGS=" + home + "/settings",
+                                  "PATH=/usr/bin:/bin"};
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  Spawned r;
+  pid_t pid = 0;
+  auto start = Clock::now();
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    rusage usage{};
+    wait4(pid, &r.status, 0, &usage);
+    r.seconds = Seconds(Clock::now() - start);
+    r.peakKb = usage.ru_maxrss;
+  } else {
+    std::fprintf(stderr, "cannot start %s\n", argv[0]);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return r;
+}
+
+// A folder of its own with a desktop of n records (and their handheld image
+// at `image` when that is not empty), built in a child so this process
+// stays small. Returns false when the child failed.
+bool PrepareFolder(int n, const std::string& folder, const std::string& image) {
   const std::string home = folder + "/home";
-  fs::create_directories(desktop);
+  fs::create_directories(folder + "/desktop");
   fs::create_directories(home);
-  // The fixture is built in a child so this process stays small.
   pid_t prep = fork();
   if (prep == 0) {
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     Fixture fx;
-    Prepare(n, desktop, fx);
-    fx.device.Save(image);
+    Prepare(n, folder + "/desktop", fx);
+    if (!image.empty()) fx.device.Save(image);
     _exit(0);
   }
   int status = 0;
   waitpid(prep, &status, 0);
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string BenchFolder(const char* what) {
+  return fs::temp_directory_path() /
+         ("syncbolvarin-bench-" + std::string(what) + "-" + std::to_string(getpid()));
+}
+
+// `syncbolvarin sync` (fast) of an image and a data file of n records.
+EndToEnd RunHostSync(int n) {
+  EndToEnd r;
+  const std::string folder = BenchFolder("e2e");
+  const std::string image = folder + "/handheld.json";
+  if (PrepareFolder(n, folder, image)) {
     r.imageBytes = static_cast<long>(fs::file_size(image));
     const std::string out = folder + "/out.txt";
-    std::vector<std::string> args = {BOLVARIN_HOST_BINARY,
-                                     "sync",
-                                     "--handheld",
-                                     image,
-                                     "--desktop",
-                                     desktop,
-                                     "--type",
-                                     "fast",
-                                     "--settings",
-                                     folder + "/settings.ini"};
-    std::vector<std::string> env = {"HOME=" + home,
-                                    "XDG_DATA_HOME=" + home + "/.local/share",
-                                    "XDG_CONFIG_HOME=" + home + "/.config",
-                                    "XDG_CACHE_HOME=" + home + "/.cache",
-                                    "XDG_STATE_HOME=" + home + "/.local/state",
-                                    "XDG_RUNTIME_DIR=" + home + "/run",
-                                    "PATH=/usr/bin:/bin"};
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    auto start = Clock::now();
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-      rusage usage{};
-      wait4(pid, &status, 0, &usage);
-      r.seconds = Seconds(Clock::now() - start);
-      r.peakKb = usage.ru_maxrss;
-      std::ifstream log(out);
-      std::string line, last;
-      while (std::getline(log, line)) last = line;
-      r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && last.rfind("Ok ", 0) == 0;
-      if (!r.ok)
-        std::fprintf(stderr, "%s: status %d, last line \"%s\"\n", argv[0], status, last.c_str());
-    } else {
-      std::fprintf(stderr, "cannot start %s\n", argv[0]);
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    const Spawned run = SpawnHost({"sync", "--handheld", image, "--desktop", folder + "/desktop",
+                                   "--type", "fast", "--settings", folder + "/settings.ini"},
+                                  folder + "/home", out);
+    r.seconds = run.seconds;
+    r.peakKb = run.peakKb;
+    std::ifstream log(out);
+    std::string line, last;
+    while (std::getline(log, line)) last = line;
+    r.ok = WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0 && last.rfind("Ok ", 0) == 0;
+    if (!r.ok)
+      std::fprintf(stderr, "sync: status %d, last line \"%s\"\n", run.status, last.c_str());
   }
   fs::remove_all(folder);
   return r;
+}
+
+// The export case: `syncbolvarin export` in each format and `syncbolvarin
+// report`, each a whole run of the host on a data file of n records.
+const char* const kExportCases[] = {"csv", "qif", "ofx", "ledger", "beancount", "report"};
+struct ExportRow {
+  double seconds = 0;
+  long peakKb = 0;
+  long outputBytes = 0;
+  bool ok = false;
+};
+std::vector<ExportRow> RunHostExports(int n) {
+  std::vector<ExportRow> rows(std::size(kExportCases));
+  const std::string folder = BenchFolder("export");
+  if (PrepareFolder(n, folder, "")) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const std::string kind = kExportCases[i], output = folder + "/output";
+      std::vector<std::string> args = {"export", "--format", kind};
+      if (kind == "report") args = {"report", "--language", "en"};
+      args.insert(args.end(), {"--output", output, folder + "/desktop/MaBolvarin.txt"});
+      const Spawned run = SpawnHost(args, folder + "/home", folder + "/out.txt");
+      rows[i] = {run.seconds, run.peakKb, 0, WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0};
+      if (rows[i].ok) rows[i].outputBytes = static_cast<long>(fs::file_size(output));
+      if (!rows[i].ok) std::fprintf(stderr, "%s: status %d\n", kind.c_str(), run.status);
+    }
+  }
+  fs::remove_all(folder);
+  return rows;
 }
 
 // The link case: n records in step on both sides (a copy to the handheld),
@@ -428,6 +479,23 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 
+  // Export and report, whole runs of the host.
+  std::printf("\n%-26s %8s %10s %12s %10s %12s\n", "export / report", "records", "run s",
+              "us/record", "peak MB", "output MB");
+  const int exportSizes[] = {20000, 200000};
+  std::vector<ExportRow> exports[2];
+  for (int i = 0; i < 2; ++i) {
+    exports[i] = RunHostExports(exportSizes[i]);
+    for (size_t k = 0; k < std::size(kExportCases); ++k) {
+      const ExportRow& r = exports[i][k];
+      allOk = allOk && r.ok;
+      std::printf("%-26s %8d %10.3f %12.2f %10.1f %12.3f%s\n", kExportCases[k], exportSizes[i],
+                  r.seconds, 1e6 * r.seconds / exportSizes[i], r.peakKb / 1024.0,
+                  r.outputBytes / 1048576.0, r.ok ? "" : "  (run failed: see above)");
+    }
+    std::fflush(stdout);
+  }
+
   // The link: calls of a fast sync, and their time on a 10 ms link.
   std::printf("\n%-26s %8s %8s %8s %8s %8s %12s\n", "link case (fast sync)", "records", "calls",
               "ReadNext", "Write", "other", "10 ms link s");
@@ -502,6 +570,23 @@ int main(int argc, char** argv) {
                 e2e[0].seconds, e2e[1].seconds);
     std::printf("  syncbolvarin sync time per record at 200,000 / at 20,000 = %.2f (<= 1.5): %s\n",
                 ratio, pass ? "yes" : "NO");
+  }
+  for (size_t k = 0; k < std::size(kExportCases); ++k) {
+    const ExportRow &small = exports[0][k], &large = exports[1][k];
+    const double ratio = (large.seconds / 200000) / (small.seconds / 20000);
+    bool pass = small.ok && large.ok && large.seconds < 1.0 && ratio <= 1.5;
+    std::printf(
+        "  %-9s at 200,000 records: %.3f s (< 1 s), time per record / at 20,000 = %.2f "
+        "(<= 1.5): %s\n",
+        kExportCases[k], large.seconds, ratio, pass ? "yes" : "NO");
+    if (std::string(kExportCases[k]) == "report") {
+      // The same months and categories: the page must not grow with the records.
+      const bool same = large.outputBytes <= small.outputBytes * 11 / 10;
+      std::printf("  report size %ld bytes at 20,000, %ld at 200,000 records (within 10%%): %s\n",
+                  small.outputBytes, large.outputBytes, same ? "yes" : "NO");
+      pass = pass && same;
+    }
+    allOk = allOk && pass;
   }
   std::printf("\n%s\n", allOk ? "all targets met" : "SOME TARGETS MISSED");
   return allOk ? 0 : 1;

@@ -17,9 +17,7 @@ struct CsvStyle {
 
 std::string CsvDate(const DateTime& date, const CsvStyle& style) {
   if (style.iso) return IsoDate(date);
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d", date.day, date.month, date.year);
-  return text;
+  return Digits(date.day, 2) + "/" + Digits(date.month, 2) + "/" + Digits(date.year, 4);
 }
 
 // A cell, quoted when it holds the separator, a quote or a line break.

@@ -1,7 +1,5 @@
 #include "export/exports.h"
 
-#include <cstdio>
-
 #include "base/error.h"
 
 namespace bolvarin {
@@ -68,17 +66,20 @@ std::string FirstCharacters(std::string_view text, size_t count) {
   return std::string(text.substr(0, end));
 }
 
-std::string IsoDate(const DateTime& date) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+std::string Digits(int value, int width) {
+  std::string text(static_cast<size_t>(width), '0');
+  for (int i = width - 1; i >= 0 && value > 0; --i, value /= 10) {
+    text[static_cast<size_t>(i)] = static_cast<char>('0' + value % 10);
+  }
   return text;
 }
 
+std::string IsoDate(const DateTime& date) {
+  return Digits(date.year, 4) + "-" + Digits(date.month, 2) + "-" + Digits(date.day, 2);
+}
+
 std::string TimeText(const DateTime& date) {
-  if (date.IsMidnight()) return "";
-  char text[8];
-  std::snprintf(text, sizeof text, "%02d:%02d", date.hour, date.minute);
-  return text;
+  return date.IsMidnight() ? "" : Digits(date.hour, 2) + ":" + Digits(date.minute, 2);
 }
 
 std::string ExportBook(const LedgerBook& book, const ExportOptions& options) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,10 +47,16 @@ std::string ExportBook(const LedgerBook& book, const ExportOptions& options);
 // The amount in units of the currency: "-720.00" for -72000 with two
 // decimals, `point` between the whole part and the decimals.
 std::string AmountText(int64_t amount, int decimals, char point = '.');
+// Appends every part to `out`.
+inline void Append(std::string& out, std::initializer_list<std::string_view> parts) {
+  for (std::string_view part : parts) out += part;
+}
 // A note on one line: each LF becomes a blank.
 std::string OneLine(std::string_view text);
 // The first `count` characters of UTF-8 text.
 std::string FirstCharacters(std::string_view text, size_t count);
+// `value` (not negative) in decimal, zero-padded to `width` digits.
+std::string Digits(int value, int width);
 // "yyyy-mm-dd".
 std::string IsoDate(const DateTime& date);
 // "hh:mm", or "" for a record without a time of day.

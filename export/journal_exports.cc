@@ -7,6 +7,8 @@
 // The "ledger" journal is read alike by ledger and hledger: accounts and the
 // commodity are declared, so `hledger check -s` passes. The beancount file
 // opens every account on the first record's date.
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -60,13 +62,30 @@ std::string CategoryAccount(const BookEntry& e) {
 
 // The tags both programs read: "; key: value", one a line.
 void Tag(std::string& out, const char* key, std::string_view value) {
-  if (value.empty()) return;
-  out += "    ; ";
-  out += key;
-  out += ": ";
-  out += OneLine(value);
-  out += "\n";
+  if (!value.empty()) Append(out, {"    ; ", key, ": ", OneLine(value), "\n"});
 }
+
+// The account of each category and sign, named once for the whole export.
+class AccountNames {
+ public:
+  explicit AccountNames(std::function<std::string(const BookEntry&)> name)
+      : name_(std::move(name)) {}
+  const std::string& Of(const BookEntry& e) {
+    auto [it, added] = names_.try_emplace({e.fields.category, IsIncome(e)});
+    if (added) it->second = name_(e);
+    return it->second;
+  }
+  // Every account named so far and `balancing`, sorted, each once.
+  std::set<std::string> All(const std::string& balancing) const {
+    std::set<std::string> all{balancing};
+    for (const auto& [key, name] : names_) all.insert(name);
+    return all;
+  }
+
+ private:
+  std::function<std::string(const BookEntry&)> name_;
+  std::map<std::pair<int32_t, bool>, std::string> names_;
+};
 
 // A beancount string: quotes and backslashes escaped, one line.
 std::string Quoted(std::string_view text) {
@@ -78,9 +97,7 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
-std::string FileName(const std::string& path) {
-  return path.substr(path.find_last_of("/\\") + 1);
-}
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
 void CheckCurrency(const std::string& currency) {
   bool ok = currency.size() == 3;
@@ -98,38 +115,32 @@ std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& opti
   CheckCurrency(options.currency);
   const std::string balancing = LedgerAccount(options.account);
   if (balancing.empty()) Raise(err::kInvalidArgument, "--account: the account name is empty");
-  std::set<std::string> accounts{balancing};
-  for (const BookEntry& e : book.entries) {
-    accounts.insert(CategoryAccount(e));
-  }
+  AccountNames accounts(CategoryAccount);
+  for (const BookEntry& e : book.entries) accounts.Of(e);
   std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
-  for (const std::string& account : accounts) out += "account " + account + "\n";
+  for (const std::string& account : accounts.All(balancing)) out += "account " + account + "\n";
   out += "commodity " + options.currency + "\n\n";
   out.reserve(out.size() + 220 * book.entries.size());
+  const std::string currency = " " + options.currency + "\n";
   for (const BookEntry& e : book.entries) {
     const LineFields& f = e.fields;
-    out += IsoDate(f.date);
     const char* mark = kMarks[static_cast<int>(options.statusMarks[f.status])];
-    if (*mark) out += std::string(" ") + mark;
-    if (f.numberA) out += " (" + std::to_string(*f.numberA) + ")";
+    Append(out, {IsoDate(f.date), *mark ? " " : "", mark});
+    if (f.numberA) Append(out, {" (", std::to_string(*f.numberA), ")"});
     // hledger ends a description at ";": the payee keeps every other
     // character, and the note tag below holds the note as it is.
     std::string payee = OneLine(f.note);
-    for (char& c : payee) {
-      if (c == ';') c = ',';
-    }
-    if (!payee.empty()) out += " " + payee;
-    out += "\n";
+    std::replace(payee.begin(), payee.end(), ';', ',');
+    Append(out, {payee.empty() ? "" : " ", payee, "\n"});
     Tag(out, "id", std::to_string(e.id));
     if (payee != f.note) Tag(out, "note", f.note);
     Tag(out, "time", TimeText(f.date));
     Tag(out, "mode", e.mode);
     Tag(out, "type", e.type);
     Tag(out, "status", std::to_string(f.status));
-    const std::string amount = AmountText(f.amount, options.decimals);
-    const std::string opposite = AmountText(-int64_t{f.amount}, options.decimals);
-    out += "    " + CategoryAccount(e) + "  " + opposite + " " + options.currency + "\n";
-    out += "    " + balancing + "  " + amount + " " + options.currency + "\n\n";
+    Append(out, {"    ", accounts.Of(e), "  ", AmountText(-int64_t{f.amount}, options.decimals),
+                 currency, "    ", balancing, "  ", AmountText(f.amount, options.decimals),
+                 currency, "\n"});
   }
   return out;
 }
@@ -170,28 +181,28 @@ std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options)
                                      "\": a beancount account starts with Assets, Liabilities, "
                                      "Equity, Income or Expenses");
   }
-  const auto accountOf = [](const BookEntry& e) {
+  AccountNames accounts([](const BookEntry& e) {
     const std::string fallback = "Category-" + std::to_string(e.fields.category);
     return std::string(IsIncome(e) ? "Income:" : "Expenses:") +
            BeancountAccountName(e.category, fallback);
-  };
-  std::set<std::string> accounts{balancing};
-  for (const BookEntry& e : book.entries) accounts.insert(accountOf(e));
+  });
+  for (const BookEntry& e : book.entries) accounts.Of(e);
   std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
   out += "option \"operating_currency\" " + Quoted(options.currency) + "\n\n";
   const std::string opened =
       IsoDate(book.entries.empty() ? DateTime{1904, 1, 1} : book.entries.front().fields.date);
-  for (const std::string& account : accounts) {
+  for (const std::string& account : accounts.All(balancing)) {
     out += opened + " open " + account + " " + options.currency + "\n";
   }
   out += "\n";
   out.reserve(out.size() + 240 * book.entries.size());
+  const std::string currency = " " + options.currency + "\n";
   for (const BookEntry& e : book.entries) {
     const LineFields& f = e.fields;
     const bool cleared = options.statusMarks[f.status] != ClearMark::kUncleared;
-    out += IsoDate(f.date) + (cleared ? " * " : " ! ") + Quoted(f.note) + "\n";
+    Append(out, {IsoDate(f.date), cleared ? " * " : " ! ", Quoted(f.note), "\n"});
     const auto meta = [&](const char* key, const std::string& value) {
-      if (!value.empty()) out += std::string("  ") + key + ": " + Quoted(value) + "\n";
+      if (!value.empty()) Append(out, {"  ", key, ": ", Quoted(value), "\n"});
     };
     meta("id", std::to_string(e.id));
     meta("time", TimeText(f.date));
@@ -199,10 +210,9 @@ std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options)
     meta("type", e.type);
     meta("status", std::to_string(f.status));
     if (f.numberA) meta("number-a", std::to_string(*f.numberA));
-    out += "  " + accountOf(e) + "  " + AmountText(-int64_t{f.amount}, options.decimals) + " " +
-           options.currency + "\n";
-    out += "  " + balancing + "  " + AmountText(f.amount, options.decimals) + " " +
-           options.currency + "\n\n";
+    Append(out,
+           {"  ", accounts.Of(e), "  ", AmountText(-int64_t{f.amount}, options.decimals), currency,
+            "  ", balancing, "  ", AmountText(f.amount, options.decimals), currency, "\n"});
   }
   return out;
 }

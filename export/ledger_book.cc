@@ -77,7 +77,7 @@ LedgerBook ReadLedgerBook(const std::string& dataFile) {
     BookEntry entry;
     entry.line = number;
     try {
-      entry.id = EntryOfLine(line).ID;
+      entry.id = LineIdentifier(line);
       entry.fields = ReadLineFields(line);
     } catch (const std::exception& e) {
       book.problems.push_back(dataFile + ", line " + std::to_string(number) + ": " + ErrorText(e));
@@ -90,9 +90,21 @@ LedgerBook ReadLedgerBook(const std::string& dataFile) {
     if (entry.fields.type) entry.type = NameAt(types, *entry.fields.type);
     book.entries.push_back(std::move(entry));
   });
-  std::stable_sort(
-      book.entries.begin(), book.entries.end(),
-      [](const BookEntry& a, const BookEntry& b) { return a.fields.date < b.fields.date; });
+  // Sorted through their positions, so that each entry moves once.
+  const auto earlier = [](const BookEntry& a, const BookEntry& b) {
+    return a.fields.date < b.fields.date;
+  };
+  if (!std::is_sorted(book.entries.begin(), book.entries.end(), earlier)) {
+    std::vector<uint32_t> order(book.entries.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      return earlier(book.entries[a], book.entries[b]);
+    });
+    std::vector<BookEntry> sorted;
+    sorted.reserve(order.size());
+    for (uint32_t i : order) sorted.push_back(std::move(book.entries[i]));
+    book.entries = std::move(sorted);
+  }
   return book;
 }
 

@@ -3,8 +3,6 @@
 // the record's identifier, which never changes, so an importer skips what it
 // already has. DTSERVER is the last record's date, so the same ledger always
 // gives the same file.
-#include <cstdio>
-
 #include "export/exports.h"
 
 namespace bolvarin {
@@ -14,10 +12,8 @@ namespace {
 constexpr size_t kNameLength = 32;
 
 std::string OfxDate(const DateTime& date) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", date.year, date.month, date.day,
-                date.hour, date.minute, date.second);
-  return text;
+  return Digits(date.year, 4) + Digits(date.month, 2) + Digits(date.day, 2) + Digits(date.hour, 2) +
+         Digits(date.minute, 2) + Digits(date.second, 2);
 }
 
 // SGML text: "&", "<" and ">" as entities, one line.

@@ -1,8 +1,6 @@
 // QIF, a bank account's register: "!Type:Bank", then one entry per record,
 // each line a code letter and its value, "^" after each entry. Dates are
 // mm/dd/yyyy, the form importers assume unless told otherwise.
-#include <cstdio>
-
 #include "export/exports.h"
 
 namespace bolvarin {
@@ -12,10 +10,8 @@ std::string WriteQif(const LedgerBook& book, const ExportOptions& options) {
   out.reserve(out.size() + 80 * book.entries.size());
   for (const BookEntry& e : book.entries) {
     const LineFields& f = e.fields;
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d/%02d/%04d", f.date.month, f.date.day, f.date.year);
-    out += "D";
-    out += date;
+    out +=
+        "D" + Digits(f.date.month, 2) + "/" + Digits(f.date.day, 2) + "/" + Digits(f.date.year, 4);
     out += "\r\nT";
     out += AmountText(f.amount, options.decimals);
     out += "\r\n";

@@ -78,7 +78,7 @@ bool IsEmptyLine(std::string_view line) {
 
 }  // namespace
 
-colEnregistrement EntryOfLine(std::string_view line) {
+int32_t LineIdentifier(std::string_view line) {
   const size_t sep = line.find(';');
   if (sep == std::string_view::npos) Raise(err::kBadLine, "the line has no \";\"");
   const std::optional<int32_t> id = ParseIdentifier(line.substr(0, sep));
@@ -86,8 +86,12 @@ colEnregistrement EntryOfLine(std::string_view line) {
     Raise(err::kBadLine, "Field 0 (identifier) \"" + std::string(line.substr(0, sep)) +
                              "\" is not a 32-bit integer");
   }
+  return *id;
+}
+
+colEnregistrement EntryOfLine(std::string_view line) {
   colEnregistrement entry;
-  entry.ID = *id;
+  entry.ID = LineIdentifier(line);
   entry.Texte.assign(line);
   entry.lDate = LineDate(entry.Texte);
   return entry;
@@ -101,11 +105,10 @@ void ForEachDataFileLine(std::string_view text,
   // line too. The release writes it back with CR LF.
   const bool lfEndsLines =
       text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
-  const char* const lineEnds = lfEndsLines ? "\r\n" : "\r";
   size_t start = 0;
   int64_t lineNumber = 0;
   while (start < text.size()) {
-    size_t cr = text.find_first_of(lineEnds, start);
+    size_t cr = lfEndsLines ? text.find_first_of("\r\n", start) : text.find('\r', start);
     size_t end = cr == std::string_view::npos ? text.size() : cr;
     std::string_view line = text.substr(start, end - start);
     start = end;

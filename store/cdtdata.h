@@ -34,6 +34,10 @@ class PlatformUtility;
 // when the line has fewer than four fields or field 3 is no date.
 DateTime LineDate(const std::string& line);
 
+// The identifier of a line (field 0, a signed 32-bit decimal, blanks around
+// it allowed). Raises an error that says what is wrong with it.
+int32_t LineIdentifier(std::string_view line);
+
 // The entry for a line of the data file (or of its journal): its identifier
 // (field 0, a signed 32-bit decimal) and date. Raises an error that says
 // what is wrong with the line.
