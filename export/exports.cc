@@ -57,6 +57,30 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
+std::string MarkupText(std::string_view text, bool quotes) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += quotes ? "&quot;" : "\"";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
 std::string FirstCharacters(std::string_view text, size_t count) {
   size_t end = 0;
   for (size_t seen = 0; end < text.size() && seen < count; ++seen) {

@@ -53,6 +53,8 @@ inline void Append(std::string& out, std::initializer_list<std::string_view> par
 }
 // A note on one line: each LF becomes a blank.
 std::string OneLine(std::string_view text);
+// Text for HTML or SGML: "&", "<", ">" and, with `quotes`, '"' as entities.
+std::string MarkupText(std::string_view text, bool quotes);
 // The first `count` characters of UTF-8 text.
 std::string FirstCharacters(std::string_view text, size_t count);
 // `value` (not negative) in decimal, zero-padded to `width` digits.

@@ -17,25 +17,7 @@ std::string OfxDate(const DateTime& date) {
 }
 
 // SGML text: "&", "<" and ">" as entities, one line.
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (char c : OneLine(text)) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Escaped(std::string_view text) { return MarkupText(OneLine(text), false); }
 
 void Element(std::string& out, const char* tag, std::string_view value) {
   out += '<';

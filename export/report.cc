@@ -21,28 +21,7 @@ std::string MonthText(MonthIndex month) {
   return text;
 }
 
-std::string Escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+std::string Escaped(std::string_view text) { return MarkupText(text, true); }
 
 struct CategoryTotals {
   std::string name;

@@ -63,6 +63,13 @@ void WriteCommandOutput(const std::string& output, const std::string& contents) 
   }
 }
 
+void AddDecimalsOption(CLI::App& cmd, int& decimals) {
+  cmd.add_option("--decimals", decimals,
+                 "Decimals of an amount: the data file counts 10^-N of the currency unit")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 9));
+}
+
 void AddExportCommand(CLI::App& app) {
   auto args = std::make_shared<ExportArgs>();
   auto* cmd = app.add_subcommand(
@@ -80,10 +87,7 @@ void AddExportCommand(CLI::App& app) {
   cmd->add_option("--file", args->file, "Name of the data file in --desktop")
       ->capture_default_str();
   cmd->add_option("DATAFILE", args->dataFile, "The data file (instead of --desktop)");
-  cmd->add_option("--decimals", args->options.decimals,
-                  "Decimals of an amount: the data file counts 10^-N of the currency unit")
-      ->capture_default_str()
-      ->check(CLI::Range(0, 9));
+  AddDecimalsOption(*cmd, args->options.decimals);
   cmd->add_option("--currency", args->options.currency, "Currency code (ISO 4217)")
       ->capture_default_str();
   cmd->add_option("--account", args->options.account,

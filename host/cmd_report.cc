@@ -45,10 +45,7 @@ void AddReportCommand(CLI::App& app) {
   cmd->add_option("--language", args->language,
                   "fr or en (default: the conduit's \"langue\" setting)")
       ->check(CLI::IsMember({"fr", "en"}));
-  cmd->add_option("--decimals", args->options.decimals,
-                  "Decimals of an amount: the data file counts 10^-N of the currency unit")
-      ->capture_default_str()
-      ->check(CLI::Range(0, 9));
+  AddDecimalsOption(*cmd, args->options.decimals);
   cmd->add_option("--currency", args->options.currency, "Currency shown after amounts")
       ->capture_default_str();
   cmd->add_option("--desktop", args->desktop, "Desktop folder of the data files");

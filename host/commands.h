@@ -59,6 +59,8 @@ std::string LedgerSourceFile(const std::string& dataFile, const std::string& des
 // Reads the ledger; each line or file that cannot be read is named on
 // standard error ("syncbolvarin: COMMAND: ...") and makes the exit status 2.
 LedgerBook ReadBookReportingProblems(const std::string& dataFile, const char* command);
+// The --decimals option of export and report.
+void AddDecimalsOption(CLI::App& cmd, int& decimals);
 // Writes `contents` to standard output ("-") or replaces the file whole.
 void WriteCommandOutput(const std::string& output, const std::string& contents);
 
