@@ -17,13 +17,11 @@ constexpr char kName[] = "MaBolvarin.txt";
 // Opens the file and releases the store (which rewrites a file that loaded): the file's lines.
 std::optional<std::vector<std::string>> LoadAndRelease(const std::string& folder,
                                                        std::string& failure) {
-  static handheld::Device device;
-  static handheld::SimPlatform platform(device, {});
   DesktopRecords().Clear();
   std::vector<std::string> lines;
   bool loaded = false;
   {
-    CDtData store(platform);
+    CDtData store(fuzz::Platform());
     loaded = store.OpenDatabase(folder, kName);
     failure = store.OpenFailure();
     RecordList& list = DesktopRecords();

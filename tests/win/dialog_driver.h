@@ -111,11 +111,6 @@ inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_C
 inline void Type(HWND dialog, int id, const std::string& ansi) {
   SendMessageA(Item(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
-inline std::string BoxText(HWND dialog, int id) {
-  char text[512] = {};
-  GetWindowTextA(Item(dialog, id), text, sizeof text);
-  return text;
-}
 inline bool Checked(HWND dialog, int id) {
   return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
