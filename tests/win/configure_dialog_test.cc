@@ -218,9 +218,8 @@ TEST(Dialogue, SaveDialogGetsItsBuffersAndFilterAndGivesBackTheChoice) {
   dialogue.Filter = "P|*.exe|All|*.*";
   dialogue.InitDir = "C:\\conduit";
   dialogue.flags = 6148;
-  int calledKind = 0;
   dialogue.SetFileDialogCall([&](int kind, OPENFILENAMEA& d) {
-    calledKind = kind;
+    EXPECT_EQ(kind, Dialogue::kSave);
     EXPECT_EQ(d.nMaxFile, 255u);
     EXPECT_EQ(d.Flags, 6148u);
     EXPECT_STREQ(d.lpstrInitialDir, "C:\\conduit");
@@ -231,7 +230,6 @@ TEST(Dialogue, SaveDialogGetsItsBuffersAndFilterAndGivesBackTheChoice) {
     return TRUE;
   });
   dialogue.ShowSave();
-  EXPECT_EQ(calledKind, Dialogue::kSave);
   EXPECT_EQ(dialogue.FileName, "C:\\x\\b.exe");
 }
 

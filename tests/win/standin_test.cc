@@ -1,6 +1,6 @@
-// The platform stand-in as the conduit and a test host see it: its
-// registration, and whole runs of SyncBolvarin.dll over it, every call
-// going through COM by ProgID and IDispatch.
+// The platform stand-in as the conduit and a test host see it: whole runs
+// of SyncBolvarin.dll over it, every call going through COM by ProgID and
+// IDispatch. (Its registration: tests/win/com_server_test.cc.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,38 +18,16 @@ namespace {
 using namespace bolvarin::com;
 using namespace bolvarin::testing;
 
-TEST(StandInRegistration, AProgIdOfAnotherServerIsNeitherTakenNorRemoved) {
-  const std::string other = "{0F3C2D9E-5B41-4C7A-9E0D-7A1B2C3D4E5F}";
-  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices\\CLSID", REG_SZ,
-                         other.c_str(), static_cast<DWORD>(other.size() + 1)),
-            ERROR_SUCCESS);
-
-  EXPECT_NE(Regsvr32("", kStandInDll), 0);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "HXDirect.PlatformSystem"));  // nothing written
-  EXPECT_EQ(Regsvr32("/u ", kStandInDll), 0);
-  EXPECT_EQ(ClassValue("HXDirect.ConduitServices\\CLSID"), other);
-
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, "HXDirect.ConduitServices");
-}
-
 // A handheld with the ledger database, empty, and its preference.
 const std::string kImage = lists_testing::MakeDevice(std::string(28, '\0')).ToJson();
 
-// Both servers registered with regsvr32, the stand-in's control object and
-// the conduit created by their ProgIDs; everything unregistered afterwards.
+// Both servers registered, the stand-in's control object and the conduit
+// created by their ProgIDs.
 class StandInRun : public RegisteredServers {
  protected:
-  StandInRun() : RegisteredServers({kStandInDll, kConduitDll}) {}
-  void SetUp() override { ASSERT_TRUE(control_ && conduit_); }
-
   // Calls a method of the control object; a failure fails the test.
   Variant Control(const char* name, std::initializer_list<LateArg*> args = {}) {
     return LateBound(control_, "control").Call(name, args);
-  }
-
-  void Load(const std::string& json) {
-    LateArg text(json), source("test image");
-    Control("LoadImage", {&text, &source});
   }
 
   // The database names go as script hosts make them: a VT_ARRAY of VARIANTs
@@ -73,9 +51,6 @@ class StandInRun : public RegisteredServers {
       EXPECT_EQ(LateBound(conduit_, "CNotify").Value("BeginProcess"), TaggedValue::Bool(false));
     });
   }
-
-  ComPtr<IDispatch> control_ = Create("SyncBolvarin.HandheldStandIn"),
-                    conduit_ = Create("SyncBolvarin.CNotify");
 };
 
 // The records' way through both servers, as the Windows host drives them:
@@ -92,7 +67,8 @@ TEST_F(StandInRun, ARunThroughBothServersAndARenamedConduit) {
 
   // Before the run is set, the platform refuses and the conduit hands its
   // number and text on.
-  ASSERT_NO_FATAL_FAILURE(Load(kImage));
+  LateArg image(kImage), imageSource("test image");
+  Control("LoadImage", {&image, &imageSource});
   const Raised refused = BeginProcess();
   EXPECT_EQ(refused.number, err::kPlatform);
   EXPECT_NE(refused.text.find("No run is set"), std::string::npos) << refused.text;
