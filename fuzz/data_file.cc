@@ -4,7 +4,6 @@
 // A file that loads is written back (CR LF after each line) so that it loads
 // again as the same lines and is written back byte for byte the same. A file
 // that does not load is left exactly as it was, and the store says why.
-#include "base/mod_public.h"
 #include "fuzz/fuzz_support.h"
 #include "store/cdtdata.h"
 
@@ -34,7 +33,6 @@ std::optional<std::vector<std::string>> LoadAndRelease(const std::string& folder
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  DeleteDefinitively = true;  // old files need not go to a trash here
   const std::string folder = fuzz::CleanFolder(), path = folder + "/" + kName;
   const auto lines = fuzz::CheckRewrite<std::vector<std::string>>(
       path, std::string_view(reinterpret_cast<const char*>(data), size),

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "base/platform.h"
 #include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
@@ -49,6 +50,7 @@ struct WorkFolder {
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     setenv("SYNCBOLVARIN_SETTINGS", (home + "/settings").c_str(), 1);
+    DeleteDefinitively = true;  // replaced files need not go to a trash here
   }
   ~WorkFolder() {
     std::error_code ec;

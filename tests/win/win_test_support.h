@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "tests/test_util.h"
 #include "tests/win/dialog_driver.h"
 #include "windows/com/late_bound.h"
@@ -16,9 +18,7 @@ namespace bolvarin::testing {
 inline std::string WinPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
   std::string out = "Z:" + path;
-  for (char& c : out) {
-    if (c == '/') c = '\\';
-  }
+  std::replace(out.begin(), out.end(), '/', '\\');
   return out;
 }
 
@@ -54,10 +54,9 @@ inline bool KeyExists(HKEY root, const std::string& key) {
   return true;
 }
 
-// A value under HKEY_CLASSES_ROOT (nullptr: the key's default value), or
-// "<missing>".
+// A value under HKEY_CLASSES_ROOT (nullptr: the key's default value).
 inline std::string ClassValue(const std::string& key, const char* name = nullptr) {
-  return RegistryText(HKEY_CLASSES_ROOT, key, name, "<missing>");
+  return RegistryText(HKEY_CLASSES_ROOT, key, name);
 }
 
 // COM ready on this thread, both servers registered with regsvr32 for the
