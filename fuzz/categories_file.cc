@@ -35,7 +35,6 @@ std::optional<Slots> LoadAndSave(const std::string& folder, std::string& failure
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  DeleteDefinitively = true;  // old files need not go to a trash here
   const std::string folder = fuzz::CleanFolder() + "/";
   fuzz::CheckRewrite<Slots>(folder + kCategoriesFile,
                             std::string_view(reinterpret_cast<const char*>(data), size),

@@ -4,7 +4,6 @@
 // A file that loads is written back (CR LF after each line) so that it loads
 // again as the same lines and is written back byte for byte the same. A file
 // that does not load is left exactly as it was, and the store says why.
-#include "base/mod_public.h"
 #include "fuzz/fuzz_support.h"
 #include "store/cdtdata.h"
 
@@ -17,13 +16,11 @@ constexpr char kName[] = "MaBolvarin.txt";
 // Opens the file and releases the store (which rewrites a file that loaded): the file's lines.
 std::optional<std::vector<std::string>> LoadAndRelease(const std::string& folder,
                                                        std::string& failure) {
-  static handheld::Device device;
-  static handheld::SimPlatform platform(device, {});
   DesktopRecords().Clear();
   std::vector<std::string> lines;
   bool loaded = false;
   {
-    CDtData store(platform);
+    CDtData store(fuzz::Platform());
     loaded = store.OpenDatabase(folder, kName);
     failure = store.OpenFailure();
     RecordList& list = DesktopRecords();
@@ -36,7 +33,6 @@ std::optional<std::vector<std::string>> LoadAndRelease(const std::string& folder
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  DeleteDefinitively = true;  // old files need not go to a trash here
   const std::string folder = fuzz::CleanFolder(), path = folder + "/" + kName;
   const auto lines = fuzz::CheckRewrite<std::vector<std::string>>(
       path, std::string_view(reinterpret_cast<const char*>(data), size),

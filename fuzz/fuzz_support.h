@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/mod_public.h"
 #include "base/platform.h"
 #include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
@@ -49,6 +50,7 @@ struct WorkFolder {
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     setenv("SYNCBOLVARIN_SETTINGS", (home + "/settings").c_str(), 1);
+    DeleteDefinitively = true;  // replaced files need not go to a trash here
   }
   ~WorkFolder() {
     std::error_code ec;
@@ -113,28 +115,26 @@ std::optional<Contents> CheckRewrite(const std::string& path, std::string_view i
   return first;
 }
 
-// The texts of a working list, in order.
-inline std::vector<std::string> Texts(const std::vector<colEnregistrement>& list) {
-  std::vector<std::string> texts;
-  for (const colEnregistrement& entry : list) texts.push_back(entry.Texte);
-  return texts;
-}
-
-// The mode, type and description lists a preference block holds.
+// The mode, type and description lists a preference block holds (parsed
+// by the walk that fills the working lists).
 using Lists = std::array<std::vector<std::string>, 3>;
 inline Lists Parsed(const std::string& block) {
-  ParsePreferenceBlock(block, false);
-  return {Texts(ModeList), Texts(TypeList), Texts(DescList)};
+  PreferenceListTexts texts = ParsePreferenceLists(block);
+  return {texts.modes, texts.types, texts.descriptions};
 }
 inline std::string Block(const std::string& header, const Lists& lists) {
   return BuildPreferenceBlock(header, lists[0], lists[1], lists[2]);
 }
 
-// The record codec's platform side, and a record with what goes with it.
-inline PlatformUtility& Utility() {
+// A platform over an empty handheld, and the record codec's side of it;
+// then a record with what goes with it.
+inline handheld::SimPlatform& Platform() {
   static handheld::Device device;
   static handheld::SimPlatform platform(device, {});
-  static std::shared_ptr<PlatformUtility> utility = platform.NewPlatformUtility();
+  return platform;
+}
+inline PlatformUtility& Utility() {
+  static std::shared_ptr<PlatformUtility> utility = Platform().NewPlatformUtility();
   return *utility;
 }
 struct Encoded {

@@ -23,16 +23,24 @@ namespace {
 using namespace bolvarin::testing;
 using win::Dialogue;
 
-// Throws unless each control (0: the window itself) shows its caption.
-void WantCaptions(HWND d, const std::vector<std::pair<int, std::string>>& captions) {
-  for (const auto& [id, text] : captions)
-    Want("caption of " + std::to_string(id), TextOf(id == 0 ? d : Item(d, id)), text);
-}
-
 // The window the form opened over itself (a picker, a message box).
 HWND WindowOver(HWND form) {
-  const DWORD thread = GetWindowThreadProcessId(form, nullptr);
-  return WaitForDialog([&](HWND w) { return w != form && OfThread(w, thread); });
+  return WaitForDialog([&](HWND w) { return w != form && OfProcess(w); });
+}
+
+// The tooltip of a control of the form.
+std::string TipOf(HWND form, int id) {
+  const std::vector<HWND> tips =
+      WindowsOfClass("tooltips_class32", [](HWND w) { return OfProcess(w); });
+  Want("a tooltip window", !tips.empty());
+  wchar_t text[128] = {};
+  TTTOOLINFOW tool = {};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = form;
+  tool.uId = reinterpret_cast<UINT_PTR>(Item(form, id));
+  tool.lpszText = text;
+  SendMessageW(tips.back(), TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+  return win::FromWide(text, CP_UTF8);
 }
 
 const std::string kTitle = "SyncBolvarin configuration Version  1.3.2";
@@ -76,35 +84,53 @@ TEST_F(ConfigureDialog, UserSessions) {
   // No language stored: French; Enter presses the default button, OK.
   EXPECT_EQ(Session({}, 1,
                     [](HWND d) {
-                      WantCaptions(d, {{0, kTitle},
-                                       {IDC_FRMOPTIONS, " Que faire"},
-                                       {IDC_OPTPCTOHH, "PC écrase KOVA"},
-                                       {IDC_LABEL2, "Programme à lancer après la dockrun"},
-                                       {IDC_CHKDEFAULT, "Français"}});
+                      Want("title", TextOf(d), kTitle);
+                      Want("frame", TextOf(Item(d, IDC_FRMOPTIONS)), " Que faire");
+                      Want("option", TextOf(Item(d, IDC_OPTPCTOHH)), "PC écrase KOVA");
+                      Want("label", TextOf(Item(d, IDC_LABEL2)),
+                           "Programme à lancer après la dockrun");
+                      Want("language", TextOf(Item(d, IDC_CHKDEFAULT)), "Français");
                       Want("optSync selected", Checked(d, IDC_OPTSYNC));
                       PostKey(d, IDC_PRESYNC, VK_RETURN);
                     }),
             "ok 0 1 presync=<absent> postsync=<absent> definitif=NON langue=0");
-  // English stored; the boxes are stored as typed, spaces kept; Alt+O confirms.
-  EXPECT_EQ(Session({{"langue", "100"}, {"presync", "old.exe"}}, 3,
-                    [](HWND d) {
-                      WantCaptions(d, {{IDC_OPTPCTOHH, "Desktop overwrites handheld"}});
-                      Want("optPCToHH selected", Checked(d, IDC_OPTPCTOHH));
-                      Want("box", BoxText(d, IDC_PRESYNC), "old.exe");
-                      Click(d, IDC_OPTDONOTHING);
-                      Type(d, IDC_PRESYNC, "  C:\\pr\xE9.exe  ");
-                      Type(d, IDC_POSTSYNC, "post.exe");
-                      Click(d, IDC_CHKDEFINITIF);
-                      PostMessageW(Item(d, IDC_CHKDEFINITIF), WM_SYSCHAR, L'o', 1 << 29);
-                    }),
+  // English stored. Each browse button hands the picker its box's text and
+  // shows the chosen file, or keeps the box when none is chosen (what else
+  // the picker is asked: tests/configure_test.cc); the boxes are stored as
+  // typed, spaces kept; Alt+O confirms.
+  std::vector<std::string> asked;
+  const auto picker = [&](FilePickRequest& request) {
+    asked.push_back(request.FileName);
+    if (asked.size() == 1) request.FileName = "C:\\tools\\pr\xE9.exe";
+  };
+  EXPECT_EQ(Session(
+                {{"langue", "100"}, {"presync", "old.exe"}}, 3,
+                [](HWND d) {
+                  Want("option", TextOf(Item(d, IDC_OPTPCTOHH)), "Desktop overwrites handheld");
+                  Want("optPCToHH selected", Checked(d, IDC_OPTPCTOHH));
+                  Click(d, IDC_OPTDONOTHING);
+                  Click(d, IDC_COMMAND1);
+                  Want("chosen file", TextOf(Item(d, IDC_PRESYNC)), "C:\\tools\\pré.exe");
+                  Type(d, IDC_PRESYNC, "  C:\\pr\xE9.exe  ");
+                  Type(d, IDC_POSTSYNC, "post.exe");
+                  Click(d, IDC_COMMAND2);
+                  Click(d, IDC_CHKDEFINITIF);
+                  PostMessageW(Item(d, IDC_CHKDEFINITIF), WM_SYSCHAR, L'o', 1 << 29);
+                },
+                picker),
             "ok 6 1 presync=  C:\\pr\xE9.exe   postsync=post.exe definitif=OUI langue=100");
-  // English chosen, then Cancel: nothing stored.
+  EXPECT_EQ(asked, (std::vector<std::string>{"old.exe", "post.exe"}));
+  // English chosen, then Cancel: nothing stored. The browse buttons' tooltip
+  // follows the language; the boxes' does not.
   EXPECT_EQ(Session({{"langue", "0"}, {"presync", "keep.exe"}, {"definitif", "oui"}}, 2,
                     [](HWND d) {
                       Want("definitif ticked from \"oui\"", Checked(d, IDC_CHKDEFINITIF));
                       Want("optHHToPC selected", Checked(d, IDC_OPTHHTOPC));
                       Choose(d, IDC_CBOLANGUES, 1);
-                      WantCaptions(d, {{IDC_OPTSYNC, "Synchronize"}, {0, kTitle}});
+                      Want("option", TextOf(Item(d, IDC_OPTSYNC)), "Synchronize");
+                      Want("title", TextOf(d), kTitle);
+                      Want("browse tip", TipOf(d, IDC_COMMAND1), "Search");
+                      Want("box tip", TipOf(d, IDC_PRESYNC), "Programme à lancer avant la dockrun");
                       Type(d, IDC_PRESYNC, "");
                       PostClick(d, IDC_BTNCANCEL);
                     }),
@@ -114,49 +140,6 @@ TEST_F(ConfigureDialog, UserSessions) {
            [](HWND d) { PostKey(d, IDC_PRESYNC, VK_ESCAPE); },
            [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }})
     EXPECT_EQ(Session({}, 6, close), "cancelled 6 2" + kNothingStored);
-}
-
-// The browse buttons' tooltip follows the language; the boxes' does not.
-// Each browse button hands the picker its box's text and shows the chosen
-// file, or keeps the box when none is chosen. (What else the picker is
-// asked: tests/configure_test.cc.)
-TEST_F(ConfigureDialog, BrowseButtonsTipsAndThePicker) {
-  std::vector<std::string> asked;
-  const auto picker = [&](FilePickRequest& request) {
-    asked.push_back(request.FileName);
-    if (asked.size() == 1) request.FileName = "C:\\tools\\pr\xE9.exe";
-  };
-  Session(
-      {}, 0,
-      [](HWND d) {
-        const DWORD thread = GetWindowThreadProcessId(d, nullptr);
-        const std::vector<HWND> tipWindows =
-            WindowsOfClass("tooltips_class32", [thread](HWND w) { return OfThread(w, thread); });
-        Want("a tooltip window", !tipWindows.empty());
-        auto tip = [&](int id) {
-          wchar_t text[128] = {};
-          TTTOOLINFOW tool = {};
-          tool.cbSize = TTTOOLINFOW_V2_SIZE;
-          tool.hwnd = d;
-          tool.uId = reinterpret_cast<UINT_PTR>(Item(d, id));
-          tool.lpszText = text;
-          SendMessageW(tipWindows.back(), TTM_GETTEXTW, std::size(text),
-                       reinterpret_cast<LPARAM>(&tool));
-          return Utf8(text);
-        };
-        Choose(d, IDC_CBOLANGUES, 1);
-        Want("browse tip", tip(IDC_COMMAND1), "Search");
-        Want("box tip", tip(IDC_PRESYNC), "Programme à lancer avant la dockrun");
-        Type(d, IDC_PRESYNC, "start.exe");
-        Click(d, IDC_COMMAND1);
-        Want("chosen file", BoxText(d, IDC_PRESYNC), "C:\\tools\\pr\xE9.exe");
-        Type(d, IDC_POSTSYNC, "stay.exe");
-        Click(d, IDC_COMMAND2);
-        Want("none chosen", BoxText(d, IDC_POSTSYNC), "stay.exe");
-        PostClick(d, IDC_BTNCANCEL);
-      },
-      picker);
-  EXPECT_EQ(asked, (std::vector<std::string>{"start.exe", "stay.exe"}));
 }
 
 // Without a picker, browsing opens the system's save dialog; cancelled, it
@@ -169,7 +152,7 @@ TEST_F(ConfigureDialog, TheSystemsSaveDialogCancelledKeepsTheBox) {
     Want("the form is disabled under the picker", !IsWindowEnabled(d));
     PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
     Want("the save dialog closed", WaitGone(picker));
-    Want("box", BoxText(d, IDC_POSTSYNC), "keep me.exe");
+    Want("box", TextOf(Item(d, IDC_POSTSYNC)), "keep me.exe");
     Want("the form is enabled again", IsWindowEnabled(d) != FALSE);
     PostClick(d, IDC_BTNCANCEL);
   });
@@ -219,9 +202,8 @@ TEST(Dialogue, SaveDialogGetsItsBuffersAndFilterAndGivesBackTheChoice) {
   dialogue.Filter = "P|*.exe|All|*.*";
   dialogue.InitDir = "C:\\conduit";
   dialogue.flags = 6148;
-  int calledKind = 0;
   dialogue.SetFileDialogCall([&](int kind, OPENFILENAMEA& d) {
-    calledKind = kind;
+    EXPECT_EQ(kind, Dialogue::kSave);
     EXPECT_EQ(d.nMaxFile, 255u);
     EXPECT_EQ(d.Flags, 6148u);
     EXPECT_STREQ(d.lpstrInitialDir, "C:\\conduit");
@@ -232,7 +214,6 @@ TEST(Dialogue, SaveDialogGetsItsBuffersAndFilterAndGivesBackTheChoice) {
     return TRUE;
   });
   dialogue.ShowSave();
-  EXPECT_EQ(calledKind, Dialogue::kSave);
   EXPECT_EQ(dialogue.FileName, "C:\\x\\b.exe");
 }
 

@@ -19,16 +19,16 @@
 namespace bolvarin::testing {
 
 // A window's text as UTF-8.
-inline std::string Utf8(const wchar_t* text) { return win::FromWide(text, CP_UTF8); }
 inline std::string TextOf(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, static_cast<int>(std::size(text)));
-  return Utf8(text);
+  return win::FromWide(text, CP_UTF8);
 }
 
 // The top-level windows of a class that `accept` takes, in the system's
 // order. Windows of one Wine session are seen across processes, and
-// messages sent to them reach the process that owns them.
+// messages sent to them reach the process that owns them. (The windows of
+// this process are its test thread's.)
 inline std::vector<HWND> WindowsOfClass(const char* className,
                                         const std::function<bool(HWND)>& accept) {
   std::vector<HWND> found;
@@ -36,10 +36,7 @@ inline std::vector<HWND> WindowsOfClass(const char* className,
     if (accept(w)) found.push_back(w);
   return found;
 }
-inline bool OfThread(HWND window, DWORD thread) {
-  return GetWindowThreadProcessId(window, nullptr) == thread;
-}
-inline bool OfProcess(HWND window, DWORD process) {
+inline bool OfProcess(HWND window, DWORD process = GetCurrentProcessId()) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   return owner == process;
@@ -69,18 +66,17 @@ inline bool WaitGone(HWND window) {
 // returns; the driver's complaint comes back as the result ("" when none).
 inline std::string WhileShown(const std::function<void()>& show,
                               const std::function<void(HWND)>& drive) {
-  const DWORD thread = GetCurrentThreadId();
   std::string complaint;
   std::jthread driver([&] {
     try {
-      HWND dialog = WaitForDialog([thread](HWND w) { return OfThread(w, thread); });
+      HWND dialog = WaitForDialog([](HWND w) { return OfProcess(w); });
       drive(dialog);
       // The driver's last action closes the window; one still open after
       // that is a failure, not a hang.
       if (!WaitGone(dialog)) throw std::runtime_error("the window is still open");
     } catch (const std::exception& e) {
       complaint = e.what();
-      for (HWND window : WindowsOfClass("#32770", [thread](HWND w) { return OfThread(w, thread); }))
+      for (HWND window : WindowsOfClass("#32770", [](HWND w) { return OfProcess(w); }))
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
   });
@@ -111,11 +107,6 @@ inline void PostClick(HWND dialog, int id) { PostMessageW(Item(dialog, id), BM_C
 inline void Type(HWND dialog, int id, const std::string& ansi) {
   SendMessageA(Item(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
 }
-inline std::string BoxText(HWND dialog, int id) {
-  char text[512] = {};
-  GetWindowTextA(Item(dialog, id), text, sizeof text);
-  return text;
-}
 inline bool Checked(HWND dialog, int id) {
   return SendMessageW(Item(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -133,13 +124,12 @@ inline void PostKey(HWND dialog, int id, WPARAM key) {
 }
 
 // A text value of the registry (name nullptr: the key's default value), or
-// `missing`.
-inline std::string RegistryText(HKEY root, const std::string& key, const char* name,
-                                const char* missing) {
+// "<absent>".
+inline std::string RegistryText(HKEY root, const std::string& key, const char* name) {
   char text[512] = {};
   DWORD size = sizeof text;
   if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
-    return missing;
+    return "<absent>";
   return text;
 }
 
@@ -157,10 +147,10 @@ inline HKEY SettingsParent() {
   return parent;
 }
 
-// One setting ("<absent>" when missing), and all of them replaced by
+// One setting, and all of them replaced by
 // `values` (none: all removed).
 inline std::string StoredSetting(const char* name) {
-  return RegistryText(SettingsParent(), kSettingsSubkey, name, "<absent>");
+  return RegistryText(SettingsParent(), kSettingsSubkey, name);
 }
 inline void StoreSettings(const std::map<std::string, std::string>& values = {}) {
   RegDeleteTreeA(SettingsParent(), kSettingsSubkey);

@@ -22,12 +22,6 @@ HANDLE StreamFile(const std::string& path) {
                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::string HostLine(const std::vector<std::string>& args) {
-  std::string line = QuoteArgument(WinPath(BOLVARIN_HOST_BINARY));
-  for (const std::string& arg : args) line += " " + QuoteArgument(arg);
-  return line;
-}
-
 }  // namespace
 
 HostResult RunCommand(const std::string& line, const std::function<void(DWORD)>& whileRunning) {
@@ -79,12 +73,14 @@ HostResult RunCommand(const std::string& line, const std::function<void(DWORD)>&
 // The Windows tests give the host no input.
 HostResult RunHost(const std::vector<std::string>& args, const std::string& input) {
   if (!input.empty()) throw std::logic_error("RunHost: the Windows tests give no input");
-  return RunCommand(HostLine(args));
+  return RunHostWhile(args, nullptr);
 }
 
 HostResult RunHostWhile(const std::vector<std::string>& args,
                         const std::function<void(DWORD)>& whileRunning) {
-  return RunCommand(HostLine(args), whileRunning);
+  std::string line = QuoteArgument(WinPath(BOLVARIN_HOST_BINARY));
+  for (const std::string& arg : args) line += " " + QuoteArgument(arg);
+  return RunCommand(line, whileRunning);
 }
 
 std::string DiskFullText() { return win::ErrorMessage(ERROR_DISK_FULL); }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include "tests/test_util.h"
 #include "tests/win/dialog_driver.h"
 #include "windows/com/late_bound.h"
@@ -16,9 +18,7 @@ namespace bolvarin::testing {
 inline std::string WinPath(const std::string& path) {
   if (path.empty() || path[0] != '/') return path;
   std::string out = "Z:" + path;
-  for (char& c : out) {
-    if (c == '/') c = '\\';
-  }
+  std::replace(out.begin(), out.end(), '/', '\\');
   return out;
 }
 
@@ -54,34 +54,33 @@ inline bool KeyExists(HKEY root, const std::string& key) {
   return true;
 }
 
-// A value under HKEY_CLASSES_ROOT (nullptr: the key's default value), or
-// "<missing>".
+// A value under HKEY_CLASSES_ROOT (nullptr: the key's default value).
 inline std::string ClassValue(const std::string& key, const char* name = nullptr) {
-  return RegistryText(HKEY_CLASSES_ROOT, key, name, "<missing>");
+  return RegistryText(HKEY_CLASSES_ROOT, key, name);
 }
 
-// COM ready on this thread and `dlls` registered with regsvr32 for the test;
-// unregistered afterwards, last first. The objects that fixtures over it
-// hold as members are released before that.
+// COM ready on this thread, both servers registered with regsvr32 for the
+// test, and the conduit and the stand-in's control object created by their
+// ProgIDs; the objects are released and the servers unregistered afterwards.
 class RegisteredServers : public ::testing::Test {
  protected:
-  explicit RegisteredServers(std::vector<std::string> dlls) : dlls_(std::move(dlls)) {
-    for (const std::string& dll : dlls_) EXPECT_EQ(Regsvr32("", dll), 0) << dll;
+  RegisteredServers() {
+    for (const std::string& dll : {kStandInDll, kConduitDll})
+      EXPECT_EQ(Regsvr32("", dll), 0) << dll;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    com::CreateByProgId("SyncBolvarin.HandheldStandIn", CLSCTX_INPROC_SERVER, control_);
+    com::CreateByProgId("SyncBolvarin.CNotify", CLSCTX_INPROC_SERVER, conduit_);
   }
   ~RegisteredServers() override {
+    control_.Reset();
+    conduit_.Reset();
     CoUninitialize();
-    for (auto dll = dlls_.rbegin(); dll != dlls_.rend(); ++dll)
-      EXPECT_EQ(Regsvr32("/u ", *dll), 0) << *dll;
+    for (const std::string& dll : {kConduitDll, kStandInDll})
+      EXPECT_EQ(Regsvr32("/u ", dll), 0) << dll;
   }
-  static com::ComPtr<IDispatch> Create(const char* progId) {
-    com::ComPtr<IDispatch> object;
-    com::CreateByProgId(progId, CLSCTX_INPROC_SERVER, object);
-    return object;
-  }
+  void SetUp() override { ASSERT_TRUE(control_ && conduit_); }
 
- private:
-  std::vector<std::string> dlls_;
+  com::ComPtr<IDispatch> control_, conduit_;
 };
 
 // A class object of a loaded server, through its DllGetClassObject.
