@@ -155,7 +155,7 @@ TEST(PreferencesFiles, WrittenFileReplacesTheOldSafely) {
   FailNextReplaceAfterForTesting(3);
   EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", false), ConduitError);
   EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
-  EXPECT_FALSE(testing::HasEntry(dir.path(), "Mode.txt"));
+  EXPECT_EQ(testing::NamesIn(dir.path()), testing::Names{"mODE.txt"});
   // The old file, under any spelling, goes to the trash when the file is not
   // deleted for good. (The runs below show the new file's name.)
   WritePreferenceFile(dir.path(), kModeFile, "new\r\n", false);
