@@ -16,8 +16,7 @@ namespace bolvarin {
 namespace {
 
 using lists_testing::Texts;
-using testing::ReadFile;
-using testing::TempDir;
+using namespace bolvarin::testing;
 
 struct HandheldRecord {
   int32_t id;
@@ -43,11 +42,11 @@ class EngineScenario : public ::testing::Test {
 
   // `create`: the image does not exist yet and the run starts an empty one.
   // The host's settings are the tests' private home's, which no test sets.
-  testing::HostResult Sync(const std::string& type, bool create = false) {
+  HostResult Sync(const std::string& type, bool create = false) {
     std::vector<std::string> args = {"sync",      "--handheld", image_, "--desktop",
                                      dir_.path(), "--type",     type};
     if (create) args.push_back("--create");
-    return testing::RunHost(args);
+    return RunHost(args);
   }
 
   // The desktop file's lines; every line ends with CR LF.
@@ -78,7 +77,7 @@ class EngineScenario : public ::testing::Test {
     return out;
   }
 
-  testing::HostConduit conduit_;
+  HostConduit conduit_;
   TempDir dir_;
   std::string image_ = dir_.File("handheld.json");
 };
@@ -178,15 +177,14 @@ TEST_F(EngineScenario, EachKindOfRun) {
        "fast",
        {{10, 1, 0x40, kMar}},
        {"10;1; 0;" + kApr, "not a ledger line"},
-       "SyncBolvarin - OpenPcStore - Data file \"" +
-           testing::NativePath(dir_.path(), "MaBolvarin.txt") + "\", line 2: "},
+       "SyncBolvarin - OpenPcStore - Data file \"" + NativePath(dir_.path(), "MaBolvarin.txt") +
+           "\", line 2: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PrepareHandheld(c.handheld);
-    testing::WriteFile(dir_.File("MaBolvarin.txt"), lists_testing::Lines(c.desktop));
-    for (const char* list : {"mode.txt", "type.txt", "desc.txt"})
-      testing::WriteFile(dir_.File(list), "");
+    WriteFile(dir_.File("MaBolvarin.txt"), lists_testing::Lines(c.desktop));
+    for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
     const Texts before = HandheldRecords(/*raw=*/true);
     auto result = Sync(c.type);
     if (!c.logged.starts_with("SyncBolvarin")) {
@@ -213,8 +211,8 @@ TEST_F(EngineScenario, CategoriesListsAndAccentedTextGoBothWays) {
       lists_testing::MakeDevice(BuildPreferenceBlock(header, {"Cash", "D\xE9p\xF4t"}, {}, {}),
                                 {{"Caf\xE9s", 1, true}, {"Work", 2, false}});
   device.Save(image_);
-  testing::WriteFile(dir_.File("categories.txt"), "Food, 10,False\r\nR\xE9gie, 11,True\r\n");
-  testing::WriteFile(dir_.File("mode.txt"), "Ch\xE8que\r\n");
+  WriteFile(dir_.File("categories.txt"), "Food, 10,False\r\nR\xE9gie, 11,True\r\n");
+  WriteFile(dir_.File("mode.txt"), "Ch\xE8que\r\n");
   auto result = Sync("fast");
   EXPECT_EQ(0, result.status) << result.err << result.out;
   EXPECT_EQ(ReadFile(dir_.File("categories.txt")), "Caf\xE9s, 1,True\r\nR\xE9gie, 11,True\r\n");

@@ -18,10 +18,7 @@ namespace bolvarin::handheld {
 namespace {
 
 namespace fs = std::filesystem;
-using bolvarin::testing::Names;
-using bolvarin::testing::TempDir;
-using bolvarin::testing::TestTrash;
-using bolvarin::testing::WriteFile;
+using namespace bolvarin::testing;
 
 Device SampleDevice() {
   Device device;
