@@ -53,11 +53,7 @@ class EngineScenario : public ::testing::Test {
   Texts DesktopLines() {
     const std::string text = ReadFile(dir_.File("MaBolvarin.txt"));
     EXPECT_TRUE(text.empty() || text.ends_with("\r\n")) << text;
-    Texts lines;
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-         start = end + 2)
-      lines.push_back(text.substr(start, end - start));
-    return lines;
+    return lists_testing::LinesOf(text);
   }
 
   // The handheld's records in their order, as desktop lines, or with their

@@ -126,14 +126,13 @@ TEST(HandheldImage, KeepsWhateverThePlatformObjectsStore) {
   EXPECT_EQ(Device::FromJson(image, "mem").ToJson(), image);
 }
 
-TEST(HandheldImageFile, SaveReplacesAtomically) {
-  TestTrash trash;
-  TempDir dir;
-  std::string path = dir.File("hh.json"), folder = dir.File("folder.json");
+using HandheldImageFile = TrashTest;
+TEST_F(HandheldImageFile, SaveReplacesAtomically) {
+  std::string path = dir_.File("hh.json"), folder = dir_.File("folder.json");
   WriteFile(path, "old");
   SampleDevice().Save(path);
   EXPECT_EQ(Device::Load(path).ToJson(), SampleDevice().ToJson());
-  EXPECT_EQ(trash.FileNames(), Names{}) << "the old image is deleted, never trashed";
+  EXPECT_EQ(trash_.FileNames(), Names{}) << "the old image is deleted, never trashed";
 
   // A folder in the image's place cannot be replaced: it stays, and no
   // temporary file is left behind.
@@ -142,7 +141,7 @@ TEST(HandheldImageFile, SaveReplacesAtomically) {
             0u);
   EXPECT_TRUE(fs::is_directory(folder));
   using Listing = fs::directory_iterator;
-  EXPECT_EQ(std::distance(Listing(dir.path()), Listing()), 2);
+  EXPECT_EQ(std::distance(Listing(dir_.path()), Listing()), 2);
 }
 
 // Reading the records compacts the database: lookups must follow the records

@@ -11,7 +11,6 @@
 #include <optional>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,9 +86,7 @@ void Generate(uint32_t seed, const TempDir& dir, Device& device, int count = 0,
   Sync(dir, device, SyncType::kPcToHandheld);
   handheld::Database& db = *device.FindDatabase(kLedgerDatabase);
   std::string changed;
-  std::istringstream lines(ReadFile(dir.File(kData)));
-  for (std::string line; std::getline(lines, line);) {
-    line.pop_back();  // the '\r' of "\r\n"
+  for (std::string line : lists_testing::LinesOf(ReadFile(dir.File(kData)))) {
     const int32_t id = std::stoi(line);
     handheld::Record* rec = db.Find(id);
     const std::string other = Line(rng, std::to_string(id));
@@ -196,9 +193,7 @@ std::string Canonical(const TempDir& dir, Device& device) {
   handheld::Database& db = *device.FindDatabase(kLedgerDatabase);
   std::vector<std::string> desktop, held;
   std::set<int32_t> ids;
-  std::istringstream lines(ReadFile(dir.File(kData)));
-  for (std::string line; std::getline(lines, line);) {
-    line.pop_back();
+  for (const std::string& line : lists_testing::LinesOf(ReadFile(dir.File(kData)))) {
     const int32_t id = std::stoi(line);
     EXPECT_TRUE(id != 0 && ids.insert(id).second) << "identifier missing or twice: " << line;
     const handheld::Record want = lists_testing::EncodedRecord(line, id);
@@ -319,8 +314,8 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   const std::string journal = ReadFile(data + ".journal");
   auto numbers = [&] {  // the identifiers of the desktop lines, 0 included
     std::set<int32_t> ids;
-    std::istringstream numbered(ReadFile(data));
-    for (std::string line; std::getline(numbered, line);) ids.insert(std::stoi(line));
+    for (const std::string& line : lists_testing::LinesOf(ReadFile(data)))
+      ids.insert(std::stoi(line));
     return ids;
   };
   const HostResult next = sync("fast");

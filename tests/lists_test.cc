@@ -141,20 +141,18 @@ TEST(PreferencesFiles, RefusesWhatTheOtherSideCannotHold) {
   }
 }
 
-TEST(PreferencesFiles, WrittenFileReplacesTheOldSafely) {
+using PreferenceFile = TrashTest;
+TEST_F(PreferenceFile, WrittenFileReplacesTheOldSafely) {
   // (What is cut to each file's limit shows in the runs below.)
-  TempDir dir;
-  TestTrash trash;
-  ASSERT_TRUE(trash.usable()) << "XDG_DATA_HOME must point into the test's folder";
-  WriteFile(dir.File("mODE.txt"), "Cash\r\n");
+  WriteFile(dir_.File("mODE.txt"), "Cash\r\n");
   FailNextReplaceAfterForTesting(3);
-  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", false), ConduitError);
-  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
-  EXPECT_EQ(NamesIn(dir.path()), Names{"mODE.txt"});
+  EXPECT_THROW(WritePreferenceFile(dir_.path(), kModeFile, "Transfer\r\n", false), ConduitError);
+  EXPECT_EQ(ReadFile(dir_.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
+  EXPECT_EQ(NamesIn(dir_.path()), Names{"mODE.txt"});
   // The old file, under any spelling, goes to the trash when the file is not
   // deleted for good. (The runs below show the new file's name.)
-  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", false);
-  EXPECT_EQ(ReadFile(trash.Trashed("mODE.txt")), "Cash\r\n");
+  WritePreferenceFile(dir_.path(), kModeFile, "new\r\n", false);
+  EXPECT_EQ(ReadFile(trash_.Trashed("mODE.txt")), "Cash\r\n");
 }
 
 // One run of the given kind over a handheld holding `block` and a desktop
