@@ -204,7 +204,6 @@ TEST_F(RunDriverTest, DataFileThatCannotBeWrittenLeavesTheDatabaseAlone) {
 // names it and the reason, and the run's records are kept in a copy that
 // the line names.
 TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
-  ScopedEnv dataHome("XDG_DATA_HOME", dir_.File("data"));
   const std::string old = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
   WriteFile(dataFile_, old);
   FailNextReplaceAfterForTesting(10, dataFile_);  // the disk fills up at the release

@@ -25,7 +25,6 @@
 #ifndef _WIN32
 #include "tests/test_trash.h"  // Linux only: its Windows half brings <windows.h>
 #endif
-#include "tests/test_util.h"
 
 namespace bolvarin {
 namespace {
