@@ -100,12 +100,11 @@ TEST(HandheldImage, RefusesBadImagesNamingFileAndPlace) {
 TEST(HandheldImage, KeepsWhateverThePlatformObjectsStore) {
   const std::string nul("A\0B", 3), high("\x80\xFF\x01", 3), c15(15, 'c'),
       d31(high + std::string(28, 'd'));
-  const std::vector<std::string> refused = {
-      CategoryNameProblem(c15 + "c"), CategoryNameProblem(nul),     DatabaseNameProblem(d31 + "d"),
-      DatabaseNameProblem(""),        DatabaseNameProblem(nul),     CodeProblem("Bol"),
-      CodeProblem("Bolvx"),           CodeProblem({"Bo\0v", 4}),    RecordCategoryProblem(16),
-      RecordCategoryProblem(-1),      RecordAttributesProblem(256), RecordAttributesProblem(-1)};
-  for (size_t i = 0; i < refused.size(); ++i) EXPECT_NE(refused[i], "") << i;
+  // (What the image loader refuses shows above, and what the platform objects refuse in
+  // their own tests.)
+  for (const std::string& problem :
+       {CategoryNameProblem(nul), DatabaseNameProblem(d31 + "d"), RecordCategoryProblem(-1)})
+    EXPECT_NE(problem, "");
 
   Device device = SampleDevice();
   SimPlatform platform(device, RunRequest{});
