@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "handheld/device.h"
-#include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
 #include "store/record_codec.h"
 #include "tests/lists_test_support.h"
@@ -60,15 +59,13 @@ class EngineScenario : public ::testing::Test {
   // bytes in hex when `raw`.
   Texts HandheldRecords(bool raw = false) {
     handheld::Device device = handheld::Device::Load(image_);
-    handheld::SimPlatform platform(device, handheld::RunRequest{});
-    auto utility = platform.NewPlatformUtility();
     Texts out;
     for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records()) {
       const std::string bytes(r.data.begin(), r.data.end());
-      out.push_back(
-          raw ? std::to_string(r.id) + ";" + std::to_string(r.category) + ";" +
-                    std::to_string(r.attributes) + ";" + handheld::ToHex(r.data)
-              : DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category, r.attributes, bytes));
+      out.push_back(raw ? std::to_string(r.id) + ";" + std::to_string(r.category) + ";" +
+                              std::to_string(r.attributes) + ";" + handheld::ToHex(r.data)
+                        : DecodeRecord(lists_testing::Utility(), TaggedValue::Int32(r.id),
+                                       r.category, r.attributes, bytes));
     }
     return out;
   }
