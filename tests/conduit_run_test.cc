@@ -21,12 +21,7 @@ using handheld::Device;
 using handheld::RunRequest;
 using handheld::SimPlatform;
 using lists_testing::ScopedSettings;
-using testing::Exists;
-using testing::NativePath;
-using testing::ReadFile;
-using testing::ScopedEnv;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace bolvarin::testing;
 
 // A device as the handheld application leaves it after its first start: its
 // preference block holds the 24-byte header and three empty lists.
@@ -76,7 +71,7 @@ class RunDriverTest : public ::testing::Test {
   // Sets "presync" or "postsync" (`name` "pre" or "post") to a program that
   // records its runs in NAME.ran and NAME.args.
   void Record(const std::string& name) {
-    SetRegValue(kSettingsKey, name + "sync", testing::RecordingProgram(dir_, name));
+    SetRegValue(kSettingsKey, name + "sync", RecordingProgram(dir_, name));
   }
 
   TempDir dir_;
@@ -129,8 +124,8 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
       EXPECT_EQ(std::tie(created->creator, created->type), std::tuple("Bolv", "Data"));
     }
     EXPECT_EQ(nullptr, device.FindDatabase("Something else"));
-    EXPECT_EQ(testing::Recorded(dir_, "pre", "ran"), ran += "ran\n");
-    EXPECT_EQ(testing::Recorded(dir_, "post", "args"),
+    EXPECT_EQ(Recorded(dir_, "pre", "ran"), ran += "ran\n");
+    EXPECT_EQ(Recorded(dir_, "post", "args"),
               writes ? NativePath(desktop.path(), "MaBolvarin.txt") + "\n" : "");
     std::remove(dir_.File("post.args").c_str());
   }
@@ -139,15 +134,14 @@ TEST_F(RunDriverTest, EachSyncTypeWritesItsLogLines) {
 TEST_F(RunDriverTest, PresyncGetsTheDataFilePathAsOneArgument) {
   // The setting is used as typed: blanks around the program name are kept
   // and do no harm, and the program's own arguments come first.
-  SetRegValue(kSettingsKey, "presync",
-              "  " + testing::RecordingProgram(dir_, "pre") + " --first  ");
+  SetRegValue(kSettingsKey, "presync", "  " + RecordingProgram(dir_, "pre") + " --first  ");
   for (const auto& [desktop, argument] : std::vector<std::pair<std::string, std::string>>{
            {"C:\\Data\\", "C:\\Data\\MaBolvarin.txt"},
            {"C:\\Data", NativePath("C:\\Data", "MaBolvarin.txt")},
            {"/srv/my ledger", NativePath("/srv/my ledger", "MaBolvarin.txt")}}) {
     std::remove(dir_.File("pre.args").c_str());
     RunOn(device_, {6, desktop});  // touches no file, so any desktop path will do
-    EXPECT_EQ("--first\n" + argument + "\n", testing::Recorded(dir_, "pre", "args")) << desktop;
+    EXPECT_EQ("--first\n" + argument + "\n", Recorded(dir_, "pre", "args")) << desktop;
   }
   // A program that is not there does no harm.
   SetRegValue(kSettingsKey, "presync", dir_.File("no-such-program"));
@@ -210,22 +204,20 @@ TEST_F(RunDriverTest, DataFileThatCannotBeWrittenLeavesTheDatabaseAlone) {
 // names it and the reason, and the run's records are kept in a copy that
 // the line names.
 TEST_F(RunDriverTest, FailedFinalWriteIsLoggedAndTheRecordsKept) {
-  ScopedEnv dataHome("XDG_DATA_HOME", dir_.File("data"));
   const std::string old = "7;1; 0;25/12/2003 14:30:00;-100;3;;;;;;;A\r\n";
   WriteFile(dataFile_, old);
   FailNextReplaceAfterForTesting(10, dataFile_);  // the disk fills up at the release
   const Log log = Run(0);
   FailNextReplaceAfterForTesting(-1);
-  std::vector<std::string> errors;
-  for (const LogLine& e : log)
-    if (IsErrorLogLine(e.text)) errors.push_back(e.text);
-  ASSERT_EQ(errors.size(), 1u);
+  // The run's lines, then the one error line, after Ok: the data file is
+  // written when the engine is released.
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[2], kOk);
   const std::string prefix = "SyncBolvarin - SavePcStore - Cannot write \"" + dataFile_ +
-                             "\": " + testing::DiskFullText() +
-                             "; the records of this run are kept in \"";
+                             "\": " + DiskFullText() + "; the records of this run are kept in \"";
   // The copy itself, and the old file kept whole, are the data file store's
   // own tests' business.
-  EXPECT_TRUE(errors[0].starts_with(prefix + dataFile_ + ".unsaved-")) << errors[0];
+  EXPECT_TRUE(log[3].text.starts_with(prefix + dataFile_ + ".unsaved-")) << log[3].text;
   EXPECT_EQ(ReadFile(dataFile_), old);
 }
 

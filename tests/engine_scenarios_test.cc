@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "handheld/device.h"
-#include "handheld/sim_platform.h"
 #include "lists/preference_lists.h"
 #include "store/record_codec.h"
 #include "tests/lists_test_support.h"
@@ -16,8 +15,7 @@ namespace bolvarin {
 namespace {
 
 using lists_testing::Texts;
-using testing::ReadFile;
-using testing::TempDir;
+using namespace bolvarin::testing;
 
 struct HandheldRecord {
   int32_t id;
@@ -43,42 +41,36 @@ class EngineScenario : public ::testing::Test {
 
   // `create`: the image does not exist yet and the run starts an empty one.
   // The host's settings are the tests' private home's, which no test sets.
-  testing::HostResult Sync(const std::string& type, bool create = false) {
+  HostResult Sync(const std::string& type, bool create = false) {
     std::vector<std::string> args = {"sync",      "--handheld", image_, "--desktop",
                                      dir_.path(), "--type",     type};
     if (create) args.push_back("--create");
-    return testing::RunHost(args);
+    return RunHost(args);
   }
 
   // The desktop file's lines; every line ends with CR LF.
   Texts DesktopLines() {
     const std::string text = ReadFile(dir_.File("MaBolvarin.txt"));
     EXPECT_TRUE(text.empty() || text.ends_with("\r\n")) << text;
-    Texts lines;
-    for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-         start = end + 2)
-      lines.push_back(text.substr(start, end - start));
-    return lines;
+    return lists_testing::LinesOf(text);
   }
 
   // The handheld's records in their order, as desktop lines, or with their
   // bytes in hex when `raw`.
   Texts HandheldRecords(bool raw = false) {
     handheld::Device device = handheld::Device::Load(image_);
-    handheld::SimPlatform platform(device, handheld::RunRequest{});
-    auto utility = platform.NewPlatformUtility();
     Texts out;
     for (const auto& r : device.FindDatabase("MaBolvarin Data")->Records()) {
       const std::string bytes(r.data.begin(), r.data.end());
-      out.push_back(
-          raw ? std::to_string(r.id) + ";" + std::to_string(r.category) + ";" +
-                    std::to_string(r.attributes) + ";" + handheld::ToHex(r.data)
-              : DecodeRecord(*utility, TaggedValue::Int32(r.id), r.category, r.attributes, bytes));
+      out.push_back(raw ? std::to_string(r.id) + ";" + std::to_string(r.category) + ";" +
+                              std::to_string(r.attributes) + ";" + handheld::ToHex(r.data)
+                        : DecodeRecord(lists_testing::Utility(), TaggedValue::Int32(r.id),
+                                       r.category, r.attributes, bytes));
     }
     return out;
   }
 
-  testing::HostConduit conduit_;
+  HostConduit conduit_;
   TempDir dir_;
   std::string image_ = dir_.File("handheld.json");
 };
@@ -178,15 +170,14 @@ TEST_F(EngineScenario, EachKindOfRun) {
        "fast",
        {{10, 1, 0x40, kMar}},
        {"10;1; 0;" + kApr, "not a ledger line"},
-       "SyncBolvarin - OpenPcStore - Data file \"" +
-           testing::NativePath(dir_.path(), "MaBolvarin.txt") + "\", line 2: "},
+       "SyncBolvarin - OpenPcStore - Data file \"" + NativePath(dir_.path(), "MaBolvarin.txt") +
+           "\", line 2: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PrepareHandheld(c.handheld);
-    testing::WriteFile(dir_.File("MaBolvarin.txt"), lists_testing::Lines(c.desktop));
-    for (const char* list : {"mode.txt", "type.txt", "desc.txt"})
-      testing::WriteFile(dir_.File(list), "");
+    WriteFile(dir_.File("MaBolvarin.txt"), lists_testing::Lines(c.desktop));
+    for (const char* list : {"mode.txt", "type.txt", "desc.txt"}) WriteFile(dir_.File(list), "");
     const Texts before = HandheldRecords(/*raw=*/true);
     auto result = Sync(c.type);
     if (!c.logged.starts_with("SyncBolvarin")) {
@@ -213,8 +204,8 @@ TEST_F(EngineScenario, CategoriesListsAndAccentedTextGoBothWays) {
       lists_testing::MakeDevice(BuildPreferenceBlock(header, {"Cash", "D\xE9p\xF4t"}, {}, {}),
                                 {{"Caf\xE9s", 1, true}, {"Work", 2, false}});
   device.Save(image_);
-  testing::WriteFile(dir_.File("categories.txt"), "Food, 10,False\r\nR\xE9gie, 11,True\r\n");
-  testing::WriteFile(dir_.File("mode.txt"), "Ch\xE8que\r\n");
+  WriteFile(dir_.File("categories.txt"), "Food, 10,False\r\nR\xE9gie, 11,True\r\n");
+  WriteFile(dir_.File("mode.txt"), "Ch\xE8que\r\n");
   auto result = Sync("fast");
   EXPECT_EQ(0, result.status) << result.err << result.out;
   EXPECT_EQ(ReadFile(dir_.File("categories.txt")), "Caf\xE9s, 1,True\r\nR\xE9gie, 11,True\r\n");

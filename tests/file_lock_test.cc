@@ -22,15 +22,12 @@ namespace bolvarin {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::Exists;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace bolvarin::testing;
 
 // The description of the error that taking the lock raises, or "" when the
 // lock was taken.
 std::string LockRefusal(const std::string& path) {
-  return testing::RaisedBy([&] { FileLock lock(path, "second", 0ms); }).text;
+  return RaisedBy([&] { FileLock lock(path, "second", 0ms); }).text;
 }
 
 // The process and host that a holder names.
@@ -56,7 +53,7 @@ TEST(FileLock, WaitComesFromTheEnvironmentToTheMillisecond) {
       {"", 5000},   {".", 5000},     {"1e3", 5000},
   };
   for (const auto& [text, ms] : cases) {
-    testing::ScopedEnv wait("SYNCBOLVARIN_LOCK_WAIT", text);
+    ScopedEnv wait("SYNCBOLVARIN_LOCK_WAIT", text);
     EXPECT_EQ(LockWait().count(), ms) << "[" << text << "]";
   }
 }
@@ -68,9 +65,9 @@ TEST(FileLock, OneHolderAtATimeAndTheOthersAreToldWho) {
   WriteFile(path, "pid=1\ncommand=killed\n");
   {
     FileLock held(path, "test holder", 0ms);
-    EXPECT_PRED2(testing::Contains, LockRefusal(path),
+    EXPECT_PRED2(Contains, LockRefusal(path),
                  "\"" + path + "\" is held by test holder (process " + Holder() + ", since ");
-    EXPECT_PRED2(testing::Contains, ReadFile(path), "command=test holder\n");
+    EXPECT_PRED2(Contains, ReadFile(path), "command=test holder\n");
   }
   EXPECT_FALSE(Exists(path)) << "the lock file is removed on release";
   EXPECT_EQ(LockRefusal(path), "");

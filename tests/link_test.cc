@@ -11,7 +11,6 @@
 #include <optional>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,16 +25,13 @@
 #ifndef _WIN32
 #include "tests/test_trash.h"  // Linux only: its Windows half brings <windows.h>
 #endif
-#include "tests/test_util.h"
 
 namespace bolvarin {
 namespace {
 
 using handheld::Device;
 using handheld::SimPlatform;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using namespace bolvarin::testing;
 
 constexpr char kData[] = "MaBolvarin.txt";
 
@@ -89,9 +85,7 @@ void Generate(uint32_t seed, const TempDir& dir, Device& device, int count = 0,
   Sync(dir, device, SyncType::kPcToHandheld);
   handheld::Database& db = *device.FindDatabase(kLedgerDatabase);
   std::string changed;
-  std::istringstream lines(ReadFile(dir.File(kData)));
-  for (std::string line; std::getline(lines, line);) {
-    line.pop_back();  // the '\r' of "\r\n"
+  for (std::string line : lists_testing::LinesOf(ReadFile(dir.File(kData)))) {
     const int32_t id = std::stoi(line);
     handheld::Record* rec = db.Find(id);
     const std::string other = Line(rng, std::to_string(id));
@@ -198,9 +192,7 @@ std::string Canonical(const TempDir& dir, Device& device) {
   handheld::Database& db = *device.FindDatabase(kLedgerDatabase);
   std::vector<std::string> desktop, held;
   std::set<int32_t> ids;
-  std::istringstream lines(ReadFile(dir.File(kData)));
-  for (std::string line; std::getline(lines, line);) {
-    line.pop_back();
+  for (const std::string& line : lists_testing::LinesOf(ReadFile(dir.File(kData)))) {
     const int32_t id = std::stoi(line);
     EXPECT_TRUE(id != 0 && ids.insert(id).second) << "identifier missing or twice: " << line;
     const handheld::Record want = lists_testing::EncodedRecord(line, id);
@@ -233,7 +225,7 @@ std::string Canonical(const TempDir& dir, Device& device) {
 // runs in the Linux build only; its hundreds of runs, each flushing its files
 // to the disk, run in memory where the system offers a folder there.
 TEST(Link, ARunCutAtAnyCallLosesAndDuplicatesNothing) {
-  std::optional<testing::ScopedEnv> inMemory;
+  std::optional<ScopedEnv> inMemory;
   if (std::filesystem::is_directory("/dev/shm")) inMemory.emplace("TMPDIR", "/dev/shm");
   // A copy cut before it changed anything is followed by a fast sync that
   // merges instead: its scenario keeps to changes both take the same way.
@@ -265,7 +257,7 @@ TEST(Link, ARunCutAtAnyCallLosesAndDuplicatesNothing) {
       device = start;
       Folder atCut;
       Device deviceAtCut;
-      testing::TestTrash trash;
+      TestTrash trash;
       Sync(dir, device, type, false, [&](SimPlatform& platform) {
         platform.CutAt({"*", n}, [&] {
           atCut = Snapshot(dir);
@@ -275,7 +267,7 @@ TEST(Link, ARunCutAtAnyCallLosesAndDuplicatesNothing) {
       // The run keeps one old copy of each file, the one it began with: a
       // second would be "NAME.2.txt".
       for (const std::string& name : trash.FileNames()) EXPECT_EQ(name.find(".2."), name.npos);
-      if (testing::Exists(trash.Trashed(kData))) {
+      if (Exists(trash.Trashed(kData))) {
         EXPECT_EQ(ReadFile(trash.Trashed(kData)), begin.at(kData));
       }
       Sync(dir, device, SyncType::kFast);
@@ -296,12 +288,11 @@ TEST(Link, ARunCutAtAnyCallLosesAndDuplicatesNothing) {
 // the lines again. A journal cut off in the middle is set aside whole.
 TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   TempDir dir;
-  testing::HostConduit conduit;
+  HostConduit conduit;
   const std::string image = dir.File("handheld.json"),
                     data = dir.File("desk/" + std::string(kData));
   auto sync = [&](const std::string& type) {
-    return testing::RunHost(
-        {"sync", "--handheld", image, "--desktop", dir.File("desk"), "--type", type});
+    return RunHost({"sync", "--handheld", image, "--desktop", dir.File("desk"), "--type", type});
   };
   auto records = [&] { return Device::Load(image).FindDatabase(kLedgerDatabase)->RecordCount(); };
   std::mt19937 rng(5);
@@ -313,8 +304,8 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   lists_testing::MakeDevice(BuildPreferenceBlock(std::string(24, '\0'), {}, {}, {})).Save(image);
 
   for (const char* cut : {"WriteRecord", "WriteRecord:4"}) {
-    testing::ScopedEnv crash("SYNCBOLVARIN_CRASH_AT", cut);
-    const testing::HostResult run = sync("pc2hh");
+    ScopedEnv crash("SYNCBOLVARIN_CRASH_AT", cut);
+    const HostResult run = sync("pc2hh");
     EXPECT_EQ(run.status, cut[11] ? 137 : 1) << run.err;  // the first is no OPERATION:N
   }
   EXPECT_EQ(ReadFile(data), lines);
@@ -322,14 +313,14 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   const std::string journal = ReadFile(data + ".journal");
   auto numbers = [&] {  // the identifiers of the desktop lines, 0 included
     std::set<int32_t> ids;
-    std::istringstream numbered(ReadFile(data));
-    for (std::string line; std::getline(numbered, line);) ids.insert(std::stoi(line));
+    for (const std::string& line : lists_testing::LinesOf(ReadFile(data)))
+      ids.insert(std::stoi(line));
     return ids;
   };
-  const testing::HostResult next = sync("fast");
+  const HostResult next = sync("fast");
   EXPECT_EQ(next.status, 0) << next.out << next.err;
   EXPECT_EQ(records(), 5u);
-  EXPECT_FALSE(testing::Exists(data + ".journal"));
+  EXPECT_FALSE(Exists(data + ".journal"));
   EXPECT_EQ(numbers().size(), 5u);
   EXPECT_EQ(numbers().count(0), 0u);
 
@@ -343,7 +334,7 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
 
   WriteFile(data, lines);
   WriteFile(data + ".journal", "1" + lines.substr(1, 20));
-  const testing::HostResult torn = sync("fast");
+  const HostResult torn = sync("fast");
   EXPECT_EQ(torn.status, 2);
   EXPECT_NE(torn.out.find(".journal\", entry 1: the entry does not end with CR LF; no identifier "
                           "was taken from it and it is kept as"),
@@ -357,10 +348,10 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
 // slows them without changing them.
 TEST(Link, SyncStatsCountTheRunsCalls) {
   TempDir dir;
-  testing::HostConduit conduit;
+  HostConduit conduit;
   // The demo keeps its settings in its folder.
   std::vector<std::string> args = {"demo", dir.path(), "--stats", "--link-latency", "1"};
-  const testing::HostResult first = testing::RunHost(args), second = testing::RunHost(args);
+  const HostResult first = RunHost(args), second = RunHost(args);
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_NE(first.err.find("syncbolvarin: platform calls: "), std::string::npos) << first.err;
   EXPECT_NE(first.err.find(", WriteRecord "), std::string::npos) << first.err;

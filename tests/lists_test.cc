@@ -22,20 +22,15 @@
 namespace bolvarin {
 namespace {
 
-using lists_testing::Lines;
-using lists_testing::Texts;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
-
-using testing::RaisedBy;
+using namespace lists_testing;
+using namespace bolvarin::testing;
 
 // Calls a run never makes, refused: a slot that does not exist, a name the
 // file cannot hold. A table that cannot be written is kept in the user's
 // data folder, and the error says where.
 TEST(CDtCategories, RefusedCallsAndUnwritableTable) {
   TempDir dir;
-  testing::ScopedEnv dataHome{"XDG_DATA_HOME", dir.File("data")},
+  ScopedEnv dataHome{"XDG_DATA_HOME", dir.File("data")},
       localAppData{"LOCALAPPDATA", dir.File("data")};  // the Windows build's
   CDtCategories table;
   table.Create(dir.File("no-such-folder") + "/");
@@ -56,7 +51,7 @@ TEST(CDtCategories, RefusedCallsAndUnwritableTable) {
   ASSERT_NE(at, std::string::npos) << raised;
   EXPECT_NE(raised.find("Cannot write \"" + slashes(dir.File("no-such-folder/categories.txt"))),
             std::string::npos);
-  EXPECT_EQ(testing::ReadFile(raised.substr(at, raised.find('"', at) - at)), "Kept, 2,False\r\n");
+  EXPECT_EQ(ReadFile(raised.substr(at, raised.find('"', at) - at)), "Kept, 2,False\r\n");
 }
 
 // A 24-byte preference header with 0 bytes and high bytes in it, so a header
@@ -110,8 +105,8 @@ std::vector<handheld::Category> Slots(const std::string& text) {
 std::pair<Texts, Texts> RunSync(handheld::Device& device, const std::string& desktop,
                                 int32_t syncType, const std::string& piece,
                                 const std::string& failing = "") {
-  testing::TempDir dir;
-  lists_testing::ScopedSettings settings(dir.File("settings"));
+  TempDir dir;
+  ScopedSettings settings(dir.File("settings"));
   settings.file.Set(kSettingsKey, "DEFINITIF", "OUI");
   handheld::SimPlatform platform(device, {syncType, desktop});
   if (!failing.empty()) platform.FailOperation(failing);
@@ -126,7 +121,7 @@ constexpr char kNone[] = "<none>";  // a file that does not exist
 
 // (How the lists are read from a block shows in the runs below.)
 TEST(PreferencesBlock, YieldsOnlyWhenAskedAfterEachEntryAndListEnd) {
-  testing::YieldCounter yields;
+  YieldCounter yields;
   ParsePreferenceBlock(Block({"A", "B"}, {"T"}, {}), false);
   EXPECT_EQ(yields.count, 0);
   ParsePreferenceBlock(Block({"A", "B"}, {"T"}, {}), true);
@@ -146,20 +141,18 @@ TEST(PreferencesFiles, RefusesWhatTheOtherSideCannotHold) {
   }
 }
 
-TEST(PreferencesFiles, WrittenFileReplacesTheOldSafely) {
+using PreferenceFile = TrashTest;
+TEST_F(PreferenceFile, WrittenFileReplacesTheOldSafely) {
   // (What is cut to each file's limit shows in the runs below.)
-  TempDir dir;
-  testing::TestTrash trash;
-  ASSERT_TRUE(trash.usable()) << "XDG_DATA_HOME must point into the test's folder";
-  WriteFile(dir.File("mODE.txt"), "Cash\r\n");
+  WriteFile(dir_.File("mODE.txt"), "Cash\r\n");
   FailNextReplaceAfterForTesting(3);
-  EXPECT_THROW(WritePreferenceFile(dir.path(), kModeFile, "Transfer\r\n", false), ConduitError);
-  EXPECT_EQ(ReadFile(dir.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
-  EXPECT_FALSE(testing::HasEntry(dir.path(), "Mode.txt"));
+  EXPECT_THROW(WritePreferenceFile(dir_.path(), kModeFile, "Transfer\r\n", false), ConduitError);
+  EXPECT_EQ(ReadFile(dir_.File("mODE.txt")), "Cash\r\n");  // the old file stays whole
+  EXPECT_EQ(NamesIn(dir_.path()), Names{"mODE.txt"});
   // The old file, under any spelling, goes to the trash when the file is not
   // deleted for good. (The runs below show the new file's name.)
-  WritePreferenceFile(dir.path(), kModeFile, "new\r\n", false);
-  EXPECT_EQ(ReadFile(trash.Trashed("mODE.txt")), "Cash\r\n");
+  WritePreferenceFile(dir_.path(), kModeFile, "new\r\n", false);
+  EXPECT_EQ(ReadFile(trash_.Trashed("mODE.txt")), "Cash\r\n");
 }
 
 // One run of the given kind over a handheld holding `block` and a desktop
@@ -235,7 +228,7 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
     const char* names[] = {"mode.txt", "type.txt", "desc.txt"};
     for (int i = 0; i < 3; ++i)
       if (c.files[i] != kNone) WriteFile(desktop.File(names[i]), c.files[i]);
-    auto device = lists_testing::MakeDevice(c.block);
+    auto device = MakeDevice(c.block);
     const Texts lines = RunSync(device, desktop.path(), c.type, "Preference - ", c.failing).first;
     ASSERT_EQ(lines.size(), *c.log ? 1u : 0u) << ::testing::PrintToString(lines);
     // The file's name as the system spells it: "type.txt" here, "Type.txt" on Windows.
@@ -254,8 +247,8 @@ TEST(PreferencesSync, EachKindOfRunLeavesBothSidesAsExpected) {
     // A rewritten file is named "Mode.txt", "Type.txt", "Desc.txt", and no other spelling stays.
     const char* rewritten[] = {"Mode.txt", "Type.txt", "Desc.txt"};
     for (int i = 0; i < 3 && !c.filesAfter.empty(); ++i) {
-      EXPECT_TRUE(testing::Exists(desktop.File(rewritten[i]))) << rewritten[i];
-      EXPECT_FALSE(testing::Exists(desktop.File(names[i]))) << names[i];
+      EXPECT_TRUE(Exists(desktop.File(rewritten[i]))) << rewritten[i];
+      EXPECT_FALSE(Exists(desktop.File(names[i]))) << names[i];
     }
 #endif
   }
@@ -343,9 +336,9 @@ TEST(CategorySync, EachKindOfRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::TempDir desktop;
-    auto device = lists_testing::MakeDevice(Block({}, {}, {}), Slots(c.handheld));
-    const std::string path = testing::NativePath(desktop.path(), "categories.txt");
+    TempDir desktop;
+    auto device = MakeDevice(Block({}, {}, {}), Slots(c.handheld));
+    const std::string path = NativePath(desktop.path(), "categories.txt");
     const std::string before = Slots(device, 3);
     WriteFile(path, c.file);
     const auto [lines, calls] = RunSync(device, desktop.path(), c.type, " - SyncCategories - ");

@@ -19,6 +19,15 @@ inline std::string Lines(const Texts& lines) {
   return out;
 }
 
+// The lines of a file the conduit wrote, each ended by CR LF.
+inline Texts LinesOf(const std::string& text) {
+  Texts lines;
+  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+       start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
 // A handheld holding the ledger database (no records) with the category
 // `slots` first, and `block` as preference 0 (version 7) of "Bolv".
 inline handheld::Device MakeDevice(const std::string& block,

@@ -51,13 +51,6 @@ bool Exists(const std::string& path) {
   return fs::exists(path, ec);
 }
 
-bool HasEntry(const std::string& folder, const std::string& name) {
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    if (entry.path().filename().string() == name) return true;
-  return false;
-}
-
 std::string Recorded(const TempDir& dir, const std::string& name, const std::string& what) {
   const std::string path = dir.File(name + "." + what);
   if (!Exists(path)) return "";

@@ -33,9 +33,6 @@ class TempDir {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool Exists(const std::string& path);
-// Whether `folder` holds an entry spelt exactly `name`: the case counts even
-// where the file system ignores it.
-bool HasEntry(const std::string& folder, const std::string& name);
 
 // `folder` + separator + `name`, with the separator the conduit puts between
 // a folder and a file name: the system's own.
