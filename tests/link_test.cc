@@ -344,8 +344,8 @@ TEST(Link, AJournalLeftByAKilledRunIsApplied) {
   EXPECT_EQ(records(), 11u);  // sent again: the journal could not say they were there
 }
 
-// The host's --stats line counts the calls of its run, and --link-latency
-// slows them without changing them.
+// The host's --stats line counts the calls of its run, --link-latency
+// slows them without changing them, and SYNCBOLVARIN_FAIL_AT fails one.
 TEST(Link, SyncStatsCountTheRunsCalls) {
   TempDir dir;
   HostConduit conduit;
@@ -357,6 +357,9 @@ TEST(Link, SyncStatsCountTheRunsCalls) {
   EXPECT_NE(first.err.find(", WriteRecord "), std::string::npos) << first.err;
   EXPECT_NE(second.err.find(", ReadNext "), std::string::npos) << second.err;
   EXPECT_EQ(second.err.find("WriteRecord"), std::string::npos) << second.err;
+  // The failure hook reaches the host's platform: the run logs the failed call.
+  ScopedEnv fail("SYNCBOLVARIN_FAIL_AT", "ReadNext:1");
+  EXPECT_EQ(RunHost(args).status, 2);
 }
 
 }  // namespace
