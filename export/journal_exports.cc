@@ -201,7 +201,7 @@ std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options)
     const LineFields& f = e.fields;
     const bool cleared = options.statusMarks[f.status] != ClearMark::kUncleared;
     Append(out, {IsoDate(f.date), cleared ? " * " : " ! ", Quoted(f.note), "\n"});
-    const auto meta = [&](const char* key, const std::string& value) {
+    const auto meta = [&](const char* key, std::string_view value) {
       if (!value.empty()) Append(out, {"  ", key, ": ", Quoted(value), "\n"});
     };
     meta("id", std::to_string(e.id));

@@ -36,9 +36,9 @@ std::vector<std::string> ListNames(const std::string& folder, const PreferenceFi
   return names;
 }
 
-const std::string& NameAt(const std::vector<std::string>& names, int32_t index) {
-  static const std::string kNone;
-  return index >= 0 && static_cast<size_t>(index) < names.size() ? names[index] : kNone;
+std::string_view NameAt(const std::vector<std::string>& names, int32_t index) {
+  return index >= 0 && static_cast<size_t>(index) < names.size() ? std::string_view(names[index])
+                                                                 : std::string_view();
 }
 
 }  // namespace
@@ -57,7 +57,8 @@ LedgerBook ReadLedgerBook(const std::string& dataFile) {
   }
   const std::string folder = FolderOf(dataFile);
 
-  std::vector<std::string> categories(kCategorySlots);
+  std::vector<std::string>& categories = book.categories;
+  categories.resize(kCategorySlots);
   {
     CDtCategories table;
     table.Create(folder);
@@ -70,9 +71,10 @@ LedgerBook ReadLedgerBook(const std::string& dataFile) {
       }
     }
   }
-  const std::vector<std::string> modes = ListNames(folder, kModeFile, book.problems);
-  const std::vector<std::string> types = ListNames(folder, kTypeFile, book.problems);
+  book.modes = ListNames(folder, kModeFile, book.problems);
+  book.types = ListNames(folder, kTypeFile, book.problems);
 
+  book.entries.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   ForEachDataFileLine(text, [&](int64_t number, std::string_view line) {
     BookEntry entry;
     entry.line = number;
@@ -86,24 +88,36 @@ LedgerBook ReadLedgerBook(const std::string& dataFile) {
     entry.fields.identifier = {};
     entry.fields.note = Windows1252ToUtf8(entry.fields.note);
     entry.category = NameAt(categories, entry.fields.category);
-    if (entry.fields.mode) entry.mode = NameAt(modes, *entry.fields.mode);
-    if (entry.fields.type) entry.type = NameAt(types, *entry.fields.type);
+    if (entry.fields.mode) entry.mode = NameAt(book.modes, *entry.fields.mode);
+    if (entry.fields.type) entry.type = NameAt(book.types, *entry.fields.type);
     book.entries.push_back(std::move(entry));
   });
-  // Sorted through their positions, so that each entry moves once.
+  std::string().swap(text);  // the entries hold what they need of it
+
+  // Sorted through their positions, then put in place by following each
+  // cycle of the permutation: every entry moves once, with no second copy.
   const auto earlier = [](const BookEntry& a, const BookEntry& b) {
     return a.fields.date < b.fields.date;
   };
-  if (!std::is_sorted(book.entries.begin(), book.entries.end(), earlier)) {
-    std::vector<uint32_t> order(book.entries.size());
+  std::vector<BookEntry>& entries = book.entries;
+  if (!std::is_sorted(entries.begin(), entries.end(), earlier)) {
+    std::vector<uint32_t> order(entries.size());
     for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-      return earlier(book.entries[a], book.entries[b]);
-    });
-    std::vector<BookEntry> sorted;
-    sorted.reserve(order.size());
-    for (uint32_t i : order) sorted.push_back(std::move(book.entries[i]));
-    book.entries = std::move(sorted);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t a, uint32_t b) { return earlier(entries[a], entries[b]); });
+    for (uint32_t start = 0; start < order.size(); ++start) {
+      if (order[start] == start) continue;
+      BookEntry held = std::move(entries[start]);
+      uint32_t at = start;
+      while (order[at] != start) {
+        const uint32_t from = order[at];
+        entries[at] = std::move(entries[from]);
+        order[at] = at;
+        at = from;
+      }
+      entries[at] = std::move(held);
+      order[at] = at;
+    }
   }
   return book;
 }

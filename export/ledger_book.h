@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/record_codec.h"
@@ -23,7 +24,16 @@ struct BookEntry {
 };
 
 struct LedgerBook {
+  LedgerBook() = default;
+  LedgerBook(LedgerBook&&) = default;
+  LedgerBook& operator=(LedgerBook&&) = default;
+  LedgerBook(const LedgerBook&) = delete;  // the entries point into this book's names
+  LedgerBook& operator=(const LedgerBook&) = delete;
+
   std::string dataFile;
+  // The names of the categories' slots, the modes and the types, each as
+  // the files beside the data file give them, UTF-8.
+  std::vector<std::string> categories, modes, types;
   // In date order; lines of the same date keep the file's order.
   std::vector<BookEntry> entries;
   // Lines that could not be read, and side files that could not be read,

@@ -18,10 +18,10 @@ std::string WriteQif(const LedgerBook& book, const ExportOptions& options) {
     if (f.numberA) out += "N" + std::to_string(*f.numberA) + "\r\n";
     if (!f.note.empty()) out += "P" + OneLine(f.note) + "\r\n";
     std::string memo;
-    if (!e.mode.empty()) memo += "mode: " + e.mode;
-    if (!e.type.empty()) memo += (memo.empty() ? "" : ", ") + std::string("type: ") + e.type;
+    if (!e.mode.empty()) Append(memo, {"mode: ", e.mode});
+    if (!e.type.empty()) Append(memo, {memo.empty() ? "" : ", ", "type: ", e.type});
     if (!memo.empty()) out += "M" + memo + "\r\n";
-    if (!e.category.empty()) out += "L" + e.category + "\r\n";
+    if (!e.category.empty()) Append(out, {"L", e.category, "\r\n"});
     switch (options.statusMarks[f.status]) {
       case ClearMark::kUncleared:
         break;

@@ -74,7 +74,8 @@ Figures Gather(const LedgerBook& book, const ReportOptions& options, const std::
     if (amount >= 0 || !(inPeriod || month == f.last - 1)) continue;
     CategoryTotals& c = f.categories[e.fields.category];
     if (c.name.empty()) {
-      c.name = e.category.empty() ? unnamed + " " + std::to_string(e.fields.category) : e.category;
+      c.name = e.category.empty() ? unnamed + " " + std::to_string(e.fields.category)
+                                  : std::string(e.category);
     }
     if (inPeriod) c.spending -= amount;
     if (month == f.last) c.lastMonth -= amount;
