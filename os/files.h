@@ -1,6 +1,7 @@
 // Desktop files: reading, removing and replacing them safely.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,12 @@ void RemoveFile(const std::string& filePath, bool permanent);
 // the link dangles. Anything but a regular file (a folder, FIFO, device or
 // socket, directly or through a link) is refused and left as it is.
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent);
+// The same, with the new contents handed over in pieces, so that a large
+// file need not be held whole in memory: `produce` calls its argument with
+// each piece, in order.
+using FilePiece = std::function<void(std::string_view)>;
+using FileWriter = std::function<void(const FilePiece&)>;
+void ReplaceFileWith(const std::string& path, const FileWriter& produce, bool permanent);
 
 // Appends `text` at the end of `path`, creating the file when missing. The
 // text is handed to the system before this returns, so it outlives a

@@ -20,6 +20,11 @@ std::string g_failReplaceOnly;      // ... of this path only, when not empty
 }  // namespace
 
 void ReplaceFile(const std::string& path, std::string_view contents, bool permanent) {
+  ReplaceFileWith(
+      path, [contents](const FilePiece& write) { write(contents); }, permanent);
+}
+
+void ReplaceFileWith(const std::string& path, const FileWriter& produce, bool permanent) {
   using namespace replace_steps;
   const long long failAfter = g_failReplaceOnly.empty() || g_failReplaceOnly == path
                                   ? std::exchange(g_failReplaceAfter, -1)
@@ -37,13 +42,19 @@ void ReplaceFile(const std::string& path, std::string_view contents, bool perman
   StepFailure failure;
   std::unique_ptr<NewFile> fresh = CreateNewFile(target, failure);
   if (!fresh) fail(failure);
-  if (failAfter >= 0) {
-    const size_t written = std::min(contents.size(), static_cast<size_t>(failAfter));
-    fresh->Write(contents.substr(0, written));
-    failure = DiskFull();
-  } else {
-    failure = fresh->Write(contents);
-  }
+  // The pieces are written as they come; after a failure the rest is not.
+  long long room = failAfter;  // what the test hook lets through, when set
+  produce([&](std::string_view piece) {
+    if (failure) return;
+    if (room >= 0 && static_cast<long long>(piece.size()) > room) {
+      fresh->Write(piece.substr(0, static_cast<size_t>(room)));
+      failure = DiskFull();
+      return;
+    }
+    if (room >= 0) room -= static_cast<long long>(piece.size());
+    failure = fresh->Write(piece);
+  });
+  if (!failure && failAfter >= 0) failure = DiskFull();
   if (!failure) failure = fresh->Finish();
 
   // 2. The old version goes to the trash unless it is deleted for good, which

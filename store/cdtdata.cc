@@ -145,28 +145,42 @@ CDtData::~CDtData() {
   }
 }
 
-std::string CDtData::FileContents() const {
+void CDtData::WriteLines(const FilePiece& write) {
   const RecordList& list = DesktopRecords();
-  const int32_t count = list.Count();
-  size_t size = 0;
-  for (int32_t i = 1; i <= count; ++i) size += list.Item(i).Texte.size() + 2;
-  std::string contents;
-  contents.reserve(size);
-  for (int32_t i = 1; i <= count; ++i) {
-    contents += list.Item(i).Texte;
-    contents += "\r\n";
+  std::string piece;
+  constexpr size_t kPiece = size_t{1} << 18;
+  piece.reserve(kPiece + 512);
+  for (int32_t i = 1, count = list.Count(); i <= count; ++i) {
+    piece += list.Item(i).Texte;
+    piece += "\r\n";
+    if (piece.size() >= kPiece) {
+      write(piece);
+      piece.clear();
+    }
   }
-  return contents;
+  write(piece);
 }
 
-void CDtData::ReplaceDataFile(const std::string& contents) {
-  ReplaceFile(dataFile_, contents, DeleteDefinitively || replaced_);
-  replaced_ = true;
+std::string CDtData::FileContents() const {
+  const RecordList& list = DesktopRecords();
+  size_t size = 0;
+  for (int32_t i = 1; i <= list.Count(); ++i) size += list.Item(i).Texte.size() + 2;
+  std::string contents;
+  contents.reserve(size);
+  WriteLines([&contents](std::string_view piece) { contents += piece; });
+  return contents;
 }
 
 void CDtData::Save() {
   if (released_ || dataFile_.empty() || keepFile_) return;
-  ReplaceDataFile(FileContents());
+  ReplaceDataFile();
+}
+
+void CDtData::ReplaceDataFile() {
+  // Written in pieces: a run saves while it holds the records of both sides,
+  // and a copy of the whole file on top would be its largest allocation.
+  ReplaceFileWith(dataFile_, WriteLines, DeleteDefinitively || replaced_);
+  replaced_ = true;
 }
 
 void CDtData::Release() {
@@ -179,7 +193,8 @@ void CDtData::Release() {
   if (keepFile_) return;
 
   try {
-    ReplaceDataFile(contents);
+    ReplaceFile(dataFile_, contents, DeleteDefinitively || replaced_);
+    replaced_ = true;
   } catch (const ConduitError& e) {
     // What the run merged must not exist only in memory.
     std::string kept;
@@ -275,7 +290,7 @@ void CDtData::ApplyJournal(int32_t first) {
                       lost.Texte + "\"); their records stay on the handheld";
   }
   try {
-    if (taken > 0) ReplaceDataFile(FileContents());
+    if (taken > 0) ReplaceDataFile();
   } catch (const std::exception&) {
     return;  // the journal stays until the release writes the identifiers
   }

@@ -126,8 +126,11 @@ class CDtData {
  private:
   PlatformUtility& Converter();
   void SetLocation(const std::string& pPath, const std::string& pName);
+  // The list's lines, CR LF after each, handed to `write` in pieces.
+  static void WriteLines(const std::function<void(std::string_view)>& write);
   std::string FileContents() const;
-  void ReplaceDataFile(const std::string& contents);
+  // Replaces the data file with the list's lines, written in pieces.
+  void ReplaceDataFile();
   void ApplyJournal(int32_t first);
 
   Platform& platform_;
