@@ -1,6 +1,6 @@
 // Two-way record synchronisation (fast sync) and the identifier write-back
 // shared with the copy to the handheld.
-#include <unordered_map>
+#include <algorithm>
 #include <unordered_set>
 #include <vector>
 
@@ -20,9 +20,66 @@ constexpr int32_t kDeleted = kAttrDeleted;
 constexpr int32_t kDeletedChanged = kAttrDeletedChanged;
 constexpr int32_t kNotWritten = kAttrDeletedOrArchived;  // stays off the handheld
 
-struct HeldRecord {
-  int32_t category;
-  Bytes data;
+// What pass 1 saw on the handheld, kept small: a hash map of byte vectors
+// costs several times the records' own size, at the moment the run holds
+// the most. One entry per record, sorted by identifier, and the bytes of the
+// clean records one after the other in one buffer.
+class HandheldRecords {
+ public:
+  // Notes a record; a clean one keeps its category and bytes for pass 2.
+  void Add(int32_t id, int32_t category, bool clean, const Bytes& data) {
+    Entry e{id, category, 0, 0, true, clean};
+    if (clean) {
+      e.offset = static_cast<uint32_t>(bytes_.size());
+      e.size = static_cast<uint32_t>(data.size());
+      bytes_.insert(bytes_.end(), data.begin(), data.end());
+    }
+    entries_.push_back(e);
+  }
+  // After the last Add. Of several records with one identifier only the
+  // first is kept: when it is not clean, the line is written, as it is when
+  // in doubt.
+  void Seal() {
+    const auto byId = [](const Entry& a, const Entry& b) { return a.id < b.id; };
+    std::stable_sort(entries_.begin(), entries_.end(), byId);
+    entries_.erase(std::unique(entries_.begin(), entries_.end(),
+                               [](const Entry& a, const Entry& b) { return a.id == b.id; }),
+                   entries_.end());
+  }
+  // True, once, for an identifier the handheld holds.
+  bool TakeOnHandheld(int32_t id) {
+    Entry* e = Find(id);
+    if (e == nullptr || !e->onHandheld) return false;
+    e->onHandheld = false;
+    return true;
+  }
+  // Whether the handheld holds this identifier clean with this category and
+  // these bytes. The first call for an identifier takes its record: a second
+  // line with that identifier is written whatever it holds.
+  bool TakeSame(int32_t id, int32_t category, const Bytes& data) {
+    Entry* e = Find(id);
+    if (e == nullptr || !e->clean) return false;
+    e->clean = false;
+    return e->category == category && e->size == data.size() &&
+           std::equal(data.begin(), data.end(), bytes_.begin() + e->offset);
+  }
+
+ private:
+  struct Entry {
+    int32_t id;
+    int32_t category;
+    uint32_t offset;
+    uint32_t size;
+    bool onHandheld;
+    bool clean;  // its bytes are kept and not compared yet
+  };
+  Entry* Find(int32_t id) {
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
+                               [](const Entry& e, int32_t key) { return e.id < key; });
+    return it != entries_.end() && it->id == id ? &*it : nullptr;
+  }
+  std::vector<Entry> entries_;
+  Bytes bytes_;
 };
 }  // namespace
 
@@ -63,21 +120,19 @@ void CSync::FastSync() {
     // flag and all, so the next sync tries them again; the desktop line with
     // the same identifier, if any, is neither sent over them nor removed.
     std::unordered_set<int32_t> unconverted;
-    // The clean records (attributes 0) as the handheld holds them: pass 2
-    // does not write a desktop record over an identical one. The result is
-    // the same, and every write is a round trip over the link.
-    std::unordered_map<int32_t, HeldRecord> held;
     // Every identifier the handheld holds: a line deleted on the desktop
     // whose record is already gone there (removed by an earlier run that
-    // was cut short, or by anyone else) has nothing left to remove.
-    std::unordered_set<int32_t> onHandheld;
+    // was cut short, or by anyone else) has nothing left to remove. And the
+    // clean records (attributes 0) as the handheld holds them: pass 2 does
+    // not write a desktop record over an identical one. The result is the
+    // same, and every write is a round trip over the link.
+    HandheldRecords handheld;
     bool tookAny = false;
     while (!adapter.AtEnd()) {
-      onHandheld.insert(id.AsInt32());
-      if (attributes == 0 && !rewriteUnchanged_) {
-        held.emplace(id.AsInt32(), HeldRecord{category, std::move(data)});
-      } else if (attributes == kChanged || attributes == kDeletedChanged ||
-                 attributes == kDeleted) {
+      const bool clean = attributes == 0 && !rewriteUnchanged_;
+      handheld.Add(id.AsInt32(), category, clean, data);
+      if (!clean &&
+          (attributes == kChanged || attributes == kDeletedChanged || attributes == kDeleted)) {
         try {
           PcData().WriteRecord(id, category, attributes, data);
           tookAny = true;
@@ -94,6 +149,7 @@ void CSync::FastSync() {
       ++n;
     }
 
+    handheld.Seal();
     SortRecordsByDate();
     // What pass 1 took is in the data file before pass 2 marks those records
     // clean on the handheld: a run cut in between would otherwise leave the
@@ -126,7 +182,7 @@ void CSync::FastSync() {
           if (attributes == kDeleted) {
             // A line the handheld never numbered, or no longer holds, has
             // nothing to remove there.
-            if (onHandheld.erase(id.AsInt32()) != 0) adapter.RemoveRecord(id);
+            if (handheld.TakeOnHandheld(id.AsInt32())) adapter.RemoveRecord(id);
             removed[static_cast<size_t>(i) + 1] = true;
             anyRemoved = true;
           }
@@ -134,12 +190,8 @@ void CSync::FastSync() {
         }
         if (id.AsInt32() == 0) {
           id = TaggedValue::Int32(0);
-        } else if (auto it = held.find(id.AsInt32()); it != held.end()) {
-          const bool same = it->second.category == category && it->second.data == data;
-          // From here the handheld holds this line's version, written or
-          // not: a second line with the same identifier is written.
-          held.erase(it);
-          if (same) continue;
+        } else if (handheld.TakeSame(id.AsInt32(), category, data)) {
+          continue;
         }
         adapter.WriteRecord(id, category, 0, data);
         WriteBackIdentifier(i + 1, id);
