@@ -106,7 +106,22 @@ std::string TimeText(const DateTime& date) {
   return date.IsMidnight() ? "" : Digits(date.hour, 2) + ":" + Digits(date.minute, 2);
 }
 
+namespace {
+
+void CheckCurrency(const std::string& currency) {
+  bool ok = currency.size() == 3;
+  for (char c : currency) ok = ok && c >= 'A' && c <= 'Z';
+  if (!ok) {
+    Raise(err::kInvalidArgument, "--currency \"" + currency +
+                                     "\": a currency is three capital letters (ISO 4217), "
+                                     "for example EUR");
+  }
+}
+
+}  // namespace
+
 std::string ExportBook(const LedgerBook& book, const ExportOptions& options) {
+  CheckCurrency(options.currency);
   if (options.decimals < 0 || options.decimals > 9) {
     Raise(err::kInvalidArgument,
           "--decimals " + std::to_string(options.decimals) + ": the number of decimals is 0 to 9");

@@ -99,20 +99,9 @@ std::string Quoted(std::string_view text) {
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
-void CheckCurrency(const std::string& currency) {
-  bool ok = currency.size() == 3;
-  for (char c : currency) ok = ok && c >= 'A' && c <= 'Z';
-  if (!ok) {
-    Raise(err::kInvalidArgument, "--currency \"" + currency +
-                                     "\": a currency is three capital letters (ISO 4217), "
-                                     "for example EUR");
-  }
-}
-
 }  // namespace
 
 std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& options) {
-  CheckCurrency(options.currency);
   const std::string balancing = LedgerAccount(options.account);
   if (balancing.empty()) Raise(err::kInvalidArgument, "--account: the account name is empty");
   AccountNames accounts(CategoryAccount);
@@ -172,7 +161,6 @@ std::string BeancountAccountName(std::string_view name, std::string_view fallbac
 }
 
 std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options) {
-  CheckCurrency(options.currency);
   const std::string balancing = BeancountAccountName(options.account, "MaBolvarin");
   const std::string root = balancing.substr(0, balancing.find(':'));
   if (root != "Assets" && root != "Liabilities" && root != "Equity" && root != "Income" &&

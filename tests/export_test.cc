@@ -65,6 +65,10 @@ TEST(Export, LinesAndSideFilesThatCannotBeReadAreNamedAndLeftOut) {
   // The export and the report must never rewrite what they read.
   EXPECT_EQ(ReadFile(dir.File("categories.txt")), "no commas here\r\n");
   EXPECT_THROW(ReadLedgerBook(dir.File("missing.txt")), ConduitError);
+  ExportOptions ofx;
+  ofx.format = ExportFormat::kOfx;
+  ofx.currency = "eur";  // every format refuses what is no ISO 4217 code
+  EXPECT_THROW(ExportBook(book, ofx), ConduitError);
 }
 
 TEST(Export, SharedPieces) {
