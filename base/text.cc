@@ -32,6 +32,11 @@ std::string JoinDesktopPath(std::string_view folder, std::string_view name) {
   return path;
 }
 
+std::string_view FileNameOf(std::string_view path) {
+  const size_t sep = path.find_last_of("/\\");
+  return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
 namespace {
 
 // The characters of bytes 80 to 9F; the others are their own code points.

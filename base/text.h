@@ -23,6 +23,9 @@ std::string JoinDesktopPath(std::string_view folder, std::string_view name);
 // the system's own conversion makes them, so no byte is lost.
 std::string Windows1252ToUtf8(std::string_view text);
 
+// The file name of a path: what follows its last "\" or "/".
+std::string_view FileNameOf(std::string_view path);
+
 // The native path separator of the build: '\\' on Windows, '/' elsewhere.
 char NativeSeparator();
 

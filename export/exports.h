@@ -35,7 +35,6 @@ struct ExportOptions {
   std::string account = "assets:MaBolvarin";  // the balancing account of the journals
   bool csvIso = false;                        // CSV profile "iso" instead of "fr"
   StatusMarks statusMarks = kDefaultStatusMarks;
-  std::string accountId;  // OFX ACCTID; the data file's name when empty
 };
 
 // The whole export, UTF-8. Raises an error naming the option when an option

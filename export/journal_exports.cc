@@ -13,6 +13,7 @@
 #include <set>
 
 #include "base/error.h"
+#include "base/text.h"
 #include "export/exports.h"
 
 namespace bolvarin {
@@ -40,19 +41,24 @@ std::string LedgerComponent(std::string_view name) {
 
 bool IsIncome(const BookEntry& e) { return e.fields.amount >= 0; }
 
-// An account name of ledger: each ":"-separated component made usable.
-std::string LedgerAccount(std::string_view name) {
+// `name` with each ":"-separated component made over by `clean`; the
+// components it leaves empty are dropped.
+std::string EachComponent(std::string_view name,
+                          const std::function<std::string(std::string_view)>& clean) {
   std::string out;
   size_t start = 0;
   while (start <= name.size()) {
     size_t colon = name.find(':', start);
     if (colon == std::string_view::npos) colon = name.size();
-    const std::string part = LedgerComponent(name.substr(start, colon - start));
+    const std::string part = clean(name.substr(start, colon - start));
     if (!part.empty()) out += (out.empty() ? "" : ":") + part;
     start = colon + 1;
   }
   return out;
 }
+
+// An account name of ledger: each ":"-separated component made usable.
+std::string LedgerAccount(std::string_view name) { return EachComponent(name, LedgerComponent); }
 
 std::string CategoryAccount(const BookEntry& e) {
   std::string name = LedgerComponent(e.category);
@@ -97,8 +103,6 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
-std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
-
 }  // namespace
 
 std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& options) {
@@ -106,7 +110,8 @@ std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& opti
   if (balancing.empty()) Raise(err::kInvalidArgument, "--account: the account name is empty");
   AccountNames accounts(CategoryAccount);
   for (const BookEntry& e : book.entries) accounts.Of(e);
-  std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
+  std::string out =
+      "; The ledger " + std::string(FileNameOf(book.dataFile)) + ", exported by syncbolvarin\n\n";
   for (const std::string& account : accounts.All(balancing)) out += "account " + account + "\n";
   out += "commodity " + options.currency + "\n\n";
   out.reserve(out.size() + 220 * book.entries.size());
@@ -135,13 +140,9 @@ std::string WriteLedgerJournal(const LedgerBook& book, const ExportOptions& opti
 }
 
 std::string BeancountAccountName(std::string_view name, std::string_view fallback) {
-  std::string out;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t colon = name.find(':', start);
-    if (colon == std::string_view::npos) colon = name.size();
+  return EachComponent(name, [fallback](std::string_view component) {
     std::string part;
-    for (char c : name.substr(start, colon - start)) {
+    for (char c : component) {
       const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                         (c >= '0' && c <= '9') || (static_cast<unsigned char>(c) & 0x80);
       if (kept) {
@@ -153,11 +154,8 @@ std::string BeancountAccountName(std::string_view name, std::string_view fallbac
     while (!part.empty() && part.back() == '-') part.pop_back();
     if (part.empty()) part = fallback;
     if (part[0] >= 'a' && part[0] <= 'z') part[0] = static_cast<char>(part[0] - 'a' + 'A');
-    if (!out.empty()) out += ':';
-    out += part;
-    start = colon + 1;
-  }
-  return out;
+    return part;
+  });
 }
 
 std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options) {
@@ -175,7 +173,8 @@ std::string WriteBeancount(const LedgerBook& book, const ExportOptions& options)
            BeancountAccountName(e.category, fallback);
   });
   for (const BookEntry& e : book.entries) accounts.Of(e);
-  std::string out = "; The ledger " + FileName(book.dataFile) + ", exported by syncbolvarin\n\n";
+  std::string out =
+      "; The ledger " + std::string(FileNameOf(book.dataFile)) + ", exported by syncbolvarin\n\n";
   out += "option \"operating_currency\" " + Quoted(options.currency) + "\n\n";
   const std::string opened =
       IsoDate(book.entries.empty() ? DateTime{1904, 1, 1} : book.entries.front().fields.date);

@@ -17,8 +17,7 @@ namespace {
 
 // The folder part of a path, separator included; "" for a bare name.
 std::string FolderOf(const std::string& path) {
-  const size_t sep = path.find_last_of("/\\");
-  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+  return path.substr(0, path.size() - FileNameOf(path).size());
 }
 
 // The entries of one list file, UTF-8; empty when there is none. A file that
@@ -42,11 +41,6 @@ std::string_view NameAt(const std::vector<std::string>& names, int32_t index) {
 }
 
 }  // namespace
-
-std::string DataFileOf(const std::string& dataFile, const std::string& desktop,
-                       const std::string& fileName) {
-  return dataFile.empty() ? JoinDesktopPath(desktop, fileName) : dataFile;
-}
 
 LedgerBook ReadLedgerBook(const std::string& dataFile) {
   LedgerBook book;

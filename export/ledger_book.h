@@ -45,9 +45,4 @@ struct LedgerBook {
 // file when the data file is missing or cannot be read at all.
 LedgerBook ReadLedgerBook(const std::string& dataFile);
 
-// The data file a command means: `dataFile` when given, else the file
-// `fileName` in the folder `desktop`.
-std::string DataFileOf(const std::string& dataFile, const std::string& desktop,
-                       const std::string& fileName);
-
 }  // namespace bolvarin

@@ -3,6 +3,7 @@
 // the record's identifier, which never changes, so an importer skips what it
 // already has. DTSERVER is the last record's date, so the same ledger always
 // gives the same file.
+#include "base/text.h"
 #include "export/exports.h"
 
 namespace bolvarin {
@@ -32,7 +33,7 @@ void Status(std::string& out) { out += "<STATUS>\r\n<CODE>0\r\n<SEVERITY>INFO\r\
 // The data file's name without its folder and extension, at most 22
 // characters (the longest account identifier OFX allows).
 std::string AccountIdOf(const std::string& dataFile) {
-  std::string name = dataFile.substr(dataFile.find_last_of("/\\") + 1);
+  std::string name(FileNameOf(dataFile));
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return FirstCharacters(name.empty() ? "MaBolvarin" : name, 22);
@@ -58,8 +59,7 @@ std::string WriteOfx(const LedgerBook& book, const ExportOptions& options) {
   Element(out, "CURDEF", options.currency);
   out += "<BANKACCTFROM>\r\n";
   Element(out, "BANKID", "BOLV");
-  Element(out, "ACCTID",
-          Escaped(options.accountId.empty() ? AccountIdOf(book.dataFile) : options.accountId));
+  Element(out, "ACCTID", Escaped(AccountIdOf(book.dataFile)));
   Element(out, "ACCTTYPE", "CHECKING");
   out += "</BANKACCTFROM>\r\n<BANKTRANLIST>\r\n";
   Element(out, "DTSTART", OfxDate(first));
@@ -76,8 +76,7 @@ std::string WriteOfx(const LedgerBook& book, const ExportOptions& options) {
     // its line number stands in until it has one.
     Element(out, "FITID", e.id != 0 ? std::to_string(e.id) : "0-" + std::to_string(e.line));
     if (f.numberA) Element(out, "CHECKNUM", std::to_string(*f.numberA));
-    if (!f.note.empty())
-      Element(out, "NAME", Escaped(FirstCharacters(OneLine(f.note), kNameLength)));
+    if (!f.note.empty()) Element(out, "NAME", Escaped(FirstCharacters(f.note, kNameLength)));
     if (!e.category.empty()) Element(out, "MEMO", Escaped(e.category));
     out += "</STMTTRN>\r\n";
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/text.h"
 #include "export/exports.h"
 
 namespace bolvarin {
@@ -48,9 +49,10 @@ struct Figures {
 Figures Gather(const LedgerBook& book, const ReportOptions& options, const std::string& unnamed) {
   Figures f;
   if (book.entries.empty() && !(options.from && options.to)) return f;
-  f.first =
-      options.from.value_or(book.entries.empty() ? 0 : MonthOf(book.entries.front().fields.date));
-  f.last = options.to.value_or(book.entries.empty() ? 0 : MonthOf(book.entries.back().fields.date));
+  // Without entries both ends were given; otherwise an end not given is
+  // the first or the last entry's month.
+  f.first = options.from ? *options.from : MonthOf(book.entries.front().fields.date);
+  f.last = options.to ? *options.to : MonthOf(book.entries.back().fields.date);
   if (f.last < f.first) return f;
   const size_t months = static_cast<size_t>(f.last - f.first + 1);
   f.income.assign(months, 0);
@@ -98,12 +100,14 @@ class Page {
     return AmountText(amount, options_.decimals, point_) + " " + options_.currency;
   }
   std::string Value(int64_t amount) const { return AmountText(amount, options_.decimals); }
-  // A table cell holding an amount, with the amount in data-value.
-  // A change gets its sign shown, "+" included.
-  std::string MoneyCell(int64_t amount, const char* cls = "", bool signedChange = false) const {
-    return std::string("<td class=\"num") + (*cls ? " " : "") + cls + "\" data-value=\"" +
-           Value(amount) + "\">" + (signedChange && amount > 0 ? "+" : "") + Money(amount) +
-           "</td>";
+  // A table cell holding an amount, with the amount in data-value; `id`
+  // names the cell when not empty. A change gets its sign shown, "+"
+  // included.
+  std::string MoneyCell(int64_t amount, const char* cls = "", bool signedChange = false,
+                        const char* id = "") const {
+    return std::string("<td") + (*id ? " id=\"" + std::string(id) + "\"" : "") + " class=\"num" +
+           (*cls ? " " : "") + cls + "\" data-value=\"" + Value(amount) + "\">" +
+           (signedChange && amount > 0 ? "+" : "") + Money(amount) + "</td>";
   }
   std::string Percent(int64_t part, int64_t whole) const {
     const int64_t tenths = whole == 0 ? 0 : (part * 1000 + whole / 2) / whole;
@@ -263,7 +267,7 @@ std::string BuildReport(const LedgerBook& book, const ReportOptions& options,
   html += options.languageOffset == 0 ? "fr" : "en";
   html += "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + Escaped(title) + "</title>\n<style>" +
           kStyle + "</style>\n</head>\n<body>\n<h1>" + Escaped(title) + "</h1>\n";
-  const std::string source = book.dataFile.substr(book.dataFile.find_last_of("/\\") + 1);
+  const std::string_view source = FileNameOf(book.dataFile);
   html += "<p>" + Escaped(source) + " &middot; " + page.Text(text_id::kReportPeriod) + " " +
           (f.income.empty() ? "&ndash;" : MonthText(f.first) + " &ndash; " + MonthText(f.last)) +
           "</p>\n";
@@ -280,9 +284,8 @@ std::string BuildReport(const LedgerBook& book, const ReportOptions& options,
                                              {text_id::kReportNet, f.Income() - f.Spending()}};
   const char* const summaryIds[] = {"income", "spending", "net"};
   for (size_t i = 0; i < std::size(summary); ++i) {
-    std::string cell = page.MoneyCell(summary[i].second);
-    cell.insert(3, std::string(" id=\"") + summaryIds[i] + "\"");
-    html += "<tr><th>" + page.Text(summary[i].first) + "</th>" + cell + "</tr>\n";
+    html += "<tr><th>" + page.Text(summary[i].first) + "</th>" +
+            page.MoneyCell(summary[i].second, "", false, summaryIds[i]) + "</tr>\n";
   }
   html += "</table>\n";
   if (f.income.empty()) return html + "</body>\n</html>\n";

@@ -7,6 +7,7 @@
 
 #include "base/error.h"
 #include "base/mod_public.h"
+#include "base/text.h"
 #include "export/exports.h"
 #include "host/commands.h"
 #include "os/files.h"
@@ -33,7 +34,7 @@ std::string LedgerSourceFile(const std::string& dataFile, const std::string& des
   if (dataFile.empty() == desktop.empty()) {
     throw CommandError("give either --desktop DIR or the data file, not both nor neither");
   }
-  return DataFileOf(dataFile, desktop, file);
+  return dataFile.empty() ? JoinDesktopPath(desktop, file) : dataFile;
 }
 
 LedgerBook ReadBookReportingProblems(const std::string& dataFile, const char* command) {
